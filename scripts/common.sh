@@ -1,0 +1,11 @@
+# Shared by the scripts: where things are and how to configure a build.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="${QUILLET_JOBS:-$(nproc)}"
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/quillet-ccache}"
+
+# configure BUILD_DIR [cmake options...]
+configure() {
+  local dir="$1"
+  shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+}

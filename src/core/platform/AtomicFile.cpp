@@ -1,0 +1,79 @@
+#include "core/platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+[[noreturn]] void ThrowSystemError(const std::string& what, int error) {
+  throw std::runtime_error(what + ": " + std::strerror(error));
+}
+
+std::string TemporaryPattern(const std::string& path) {
+  auto slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return folder + "." + name + ".tmp-XXXXXX";
+}
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ThrowSystemError("write", errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+mode_t CreationMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string temporary = TemporaryPattern(path);
+  std::vector<char> name(temporary.begin(), temporary.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) ThrowSystemError("Cannot write " + path, errno);
+  try {
+    WriteAll(fd, bytes);
+    if (::fchmod(fd, CreationMode()) != 0) ThrowSystemError("chmod", errno);
+    if (::fsync(fd) != 0) ThrowSystemError("fsync", errno);
+    if (::close(fd) != 0) {
+      fd = -1;
+      ThrowSystemError("close", errno);
+    }
+    fd = -1;
+    if (::rename(name.data(), path.c_str()) != 0) ThrowSystemError("rename", errno);
+  } catch (...) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(name.data());
+    throw;
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("Cannot open " + path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) throw std::runtime_error("Cannot read " + path);
+  return content.str();
+}
+
+}  // namespace quillet

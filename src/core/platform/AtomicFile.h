@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// Replaces the file at `path` with `bytes`: written whole to a temporary file
+// in the same folder, flushed to disk, then renamed over the old one, so a
+// crash or a full disk never leaves a half-written file. On failure the old
+// file is untouched, the temporary file is gone, and std::runtime_error is
+// thrown with the system's text.
+void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Reads a whole file; throws std::runtime_error when it cannot.
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace quillet
