@@ -1,0 +1,114 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/logodir/LogoDirectoryFile.h"
+#include "core/platform/Prompts.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+namespace quillet {
+namespace {
+
+using testing::RunCli;
+using testing::TempDir;
+
+const std::string kCarsFolder =
+    "<logodirnode nodekind=\"folder\" nodename=\"Cars\" frameleft=\"-1\" frametop=\"-1\" "
+    "framewidth=\"-1\" frameheight=\"-1\" phonemakeid=\"-1\" phonemodelid=\"-1\" "
+    "logowidth=\"128\" logoheight=\"128\" fitkind=\"bigger\" keepproportions=\"yes\" "
+    "uploadurl=\"\">";
+const std::string kPhotoLogo =
+    "<logodirnode nodekind=\"logo\" nodename=\"photo.jpg\" frameleft=\"1\" frametop=\"2\" "
+    "framewidth=\"30\" frameheight=\"40\" phonemakeid=\"3\" phonemodelid=\"0\" logowidth=\"101\" "
+    "logoheight=\"80\" fitkind=\"width\" keepproportions=\"no\" uploadurl=\"http://w/?id=5\"/>";
+
+// A program folder with Cars/photo.jpg on disk and listed, plus listed
+// entries that are gone or unsafe.
+void WriteSampleFolder(const TempDir& dir) {
+  dir.Write("Logo Directory/Cars/photo.jpg", "x");
+  dir.Write("secret.png", "x");
+  dir.Write("logodirectory.xml",
+            "<?xml version=\"1.0\"?>\n<logodirectory>" + kCarsFolder + kPhotoLogo +
+                "<logodirnode nodekind=\"logo\" nodename=\"gone.jpg\" uploadurl=\"\"/>"
+                "</logodirnode>"
+                "<logodirnode nodekind=\"logo\" nodename=\"../secret.png\" uploadurl=\"\"/>"
+                "<logodirnode nodekind=\"folder\" nodename=\"Old\" uploadurl=\"\"/>"
+                "</logodirectory>");
+}
+
+TEST(LogoDirCli, PrintsTheDocumentTheProgramWouldWrite) {
+  TempDir dir;
+  WriteSampleFolder(dir);
+  auto result = RunCli({"logodir", "--data-dir", dir.Path()});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "<logodirectory>" + kCarsFolder + kPhotoLogo + "</logodirnode>" + "</logodirectory>");
+  EXPECT_EQ(result.err,
+            "dropped: Cars/gone.jpg (missing file)\n"
+            "dropped: ../secret.png (unsafe name)\n"
+            "dropped: Old (missing folder)\n");
+
+  // Exactly what the program itself writes at exit.
+  LogoTree tree;
+  SilentPrompts silent;
+  LoadLogoDirectory(tree, dir.Path(), silent);
+  EXPECT_EQ(result.out, LogoDirectoryDocument(tree));
+}
+
+TEST(LogoDirCli, ShowsTheProgramsMessages) {
+  struct Case {
+    const char* file;  // nullptr: no file
+    int exitCode;
+    const char* err;
+  } cases[] = {
+      {nullptr, 0, ""},
+      {"<other/>", 1, "Error: The file of mobile logo directory is corrupt.\n"},
+      {"<logodirectory><logodirnode", 1, "Error: Error loading mobile logo directory.\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    if (c.file) dir.Write("logodirectory.xml", c.file);
+    auto result = RunCli({"logodir", "--data-dir", dir.Path()});
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.err;
+    EXPECT_EQ(result.out, "<logodirectory/>");
+    EXPECT_EQ(result.err, c.err);
+  }
+}
+
+TEST(AppStateCli, PrintsThePathOfTheNodeThatWouldBeSelected) {
+  struct Case {
+    const char* file;  // nullptr: no file
+    int exitCode;
+    const char* out;
+    const char* err;
+  } cases[] = {
+      {"<appstate><activenodepath value=\"Cars/photo.jpg\"/></appstate>", 0, "Cars/photo.jpg\n",
+       ""},
+      // gone.jpg was dropped when the directory was read.
+      {"<appstate><activenodepath value=\"Cars/gone.jpg\"/></appstate>", 0, "Cars\n", ""},
+      {"<appstate/>", 0, "\n", ""},
+      {nullptr, 0, "\n", ""},
+      {"<state/>", 0, "\n", "Error: Application state file is corrupt.\n"},
+      {"<appstate><activenodepath/></appstate>", 1, "",
+       "Quillet: The application state file has an \"activenodepath\" element without a \"value\" "
+       "attribute.\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteSampleFolder(dir);
+    if (c.file) dir.Write("appstate.xml", c.file);
+    auto result = RunCli({"appstate", "--data-dir", dir.Path()});
+    EXPECT_EQ(result.exitCode, c.exitCode) << (c.file ? c.file : "no file");
+    EXPECT_EQ(result.out, c.out) << (c.file ? c.file : "no file");
+    EXPECT_EQ(result.err, c.err) << (c.file ? c.file : "no file");
+  }
+}
+
+TEST(LogoDirCli, RejectsStrayArguments) {
+  EXPECT_EQ(RunCli({"logodir", "extra"}).exitCode, 2);
+  EXPECT_EQ(RunCli({"appstate", "--verbose", "x"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quillet
