@@ -15,6 +15,15 @@
 
 namespace {
 
+// Removed with everything in it when the fuzzer ends.
+struct ProgramFolder {
+  std::string path;
+  ~ProgramFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 std::string MakeProgramFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "quillet-fuzz-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) std::abort();
@@ -37,7 +46,8 @@ std::string MakeProgramFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string folder = MakeProgramFolder();
+  static const ProgramFolder programFolder{MakeProgramFolder()};
+  const std::string& folder = programFolder.path;
   std::ofstream(folder + "appstate.xml", std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   quillet::LogoTree tree;
