@@ -122,15 +122,23 @@ T ClampTo(std::int32_t value, std::int32_t high) {
 constexpr std::size_t kChunk = 1024;
 
 template <typename In>
-void AccumulateColumns(const In* const* rows, const std::int32_t* weights, int taps,
-                       std::size_t offset, std::size_t n, std::int32_t* acc) {
-  std::fill(acc, acc + n, 0);
-  for (int t = 0; t < taps; ++t) {
-    const In* src = rows[t] + offset;
-    const std::int32_t w = weights[t];
-    for (std::size_t k = 0; k < n; ++k)
-      acc[k] += w * static_cast<std::int32_t>(src[k]);
+inline void AddTwoRows(const In* __restrict a, std::int32_t wa, const In* __restrict b,
+                       std::int32_t wb, std::int32_t* __restrict acc, std::size_t n) {
+  for (std::size_t k = 0; k < n; ++k) {
+    acc[k] += wa * static_cast<std::int32_t>(a[k]) + wb * static_cast<std::int32_t>(b[k]);
   }
+}
+
+template <typename In>
+inline void AccumulateColumns(const In* const* rows, const std::int32_t* weights, int taps,
+                              std::size_t offset, std::size_t n, std::int32_t* acc) {
+  std::fill(acc, acc + n, 0);
+  int t = 0;
+  for (; t + 1 < taps; t += 2) {
+    AddTwoRows(rows[t] + offset, weights[t], rows[t + 1] + offset, weights[t + 1], acc, n);
+  }
+  // An odd last row pairs with itself at weight zero.
+  if (t < taps) AddTwoRows(rows[t] + offset, weights[t], rows[t] + offset, 0, acc, n);
 }
 
 QUILLET_VECTOR_CLONES
