@@ -19,6 +19,7 @@ int LogoNode::IndexOf(const LogoNode* child) const {
 LogoTree::LogoTree() : root_(TLogoDirObject(NodeKind::Root, kRootNodeText)) {}
 
 LogoNode& LogoTree::Insert(LogoNode& parent, int position, TLogoDirObject data) {
+  if (parent.IsLogo()) throw std::logic_error("A logo cannot hold other nodes");
   position = std::clamp(position, 0, parent.ChildCount());
   auto node = std::make_unique<LogoNode>(std::move(data), &parent);
   LogoNode& added = *node;

@@ -78,7 +78,8 @@ class LogoTree {
   const LogoNode& Root() const { return root_; }
 
   // Inserts a node holding `data` at `position` among the children of
-  // `parent` (clamped to 0..ChildCount). Returns the new node.
+  // `parent` (clamped to 0..ChildCount). Returns the new node. Logos hold no
+  // children: inserting below one throws std::logic_error.
   LogoNode& Insert(LogoNode& parent, int position, TLogoDirObject data);
   LogoNode& Append(LogoNode& parent, TLogoDirObject data);
   // Removes a node other than the root, with its subtree; every pointer to

@@ -63,6 +63,8 @@ TEST(LogoTree, KeepsInsertionOrderAndStableAddresses) {
   EXPECT_EQ(cars.Row(), 2);
   EXPECT_EQ(inner.Row(), 0);
   EXPECT_EQ(root.IndexOf(&inner), -1);
+  EXPECT_THROW(tree.Append(photo, Logo("below.jpg")), std::logic_error);
+  EXPECT_EQ(photo.ChildCount(), 0);
   EXPECT_EQ(photo.PictureIndex(), 0);
   EXPECT_EQ(cars.PictureIndex(), 1);
   EXPECT_TRUE(IsWithin(inner, root));
