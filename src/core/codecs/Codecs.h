@@ -24,9 +24,17 @@ class PictureError : public std::runtime_error {
 // pixels before allocating anything for it.
 inline constexpr std::int64_t kMaxPicturePixels = 256LL * 1024 * 1024;
 
+// Files larger than this are refused before they are read.
+inline constexpr std::int64_t kMaxPictureFileBytes = 1LL << 30;
+
 // The formats the program writes; a file's format is told by its extension
 // alone, letter case ignored, ".jpeg" counting as JPEG.
 enum class LogoFormat : std::uint8_t { Bmp = 0, Jpg = 1, Gif = 2, Png = 3 };
+
+// ".jpg"/".jpeg" Jpg, ".gif" Gif, ".png" Png, any other extension Bmp.
+LogoFormat LogoFormatOfFileName(std::string_view fileName);
+// The extension a format is written with: ".bmp", ".jpg", ".gif", ".png".
+std::string_view ExtensionOfFormat(LogoFormat format);
 
 // The decoder a file name selects: JPEG for ".jpg"/".jpeg", GIF, PNG, and the
 // general loader (Windows bitmap) for every other extension.
@@ -35,23 +43,54 @@ DecoderKind DecoderForFileName(std::string_view fileName);
 
 // Decoders over memory; each throws PictureError. Transparent pixels are
 // composed over white; GIF gives its first frame on a white logical screen.
-Bitmap DecodeJpeg(std::span<const std::uint8_t> bytes);
-Bitmap DecodePng(std::span<const std::uint8_t> bytes);
-Bitmap DecodeGif(std::span<const std::uint8_t> bytes);
-Bitmap DecodeBmp(std::span<const std::uint8_t> bytes);
+// `maxPixels` lowers the size limit (the fuzz targets use it to stay fast).
+Bitmap DecodeJpeg(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
+Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
+Bitmap DecodeGif(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
+Bitmap DecodeBmp(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
 
-// Reads and decodes a file with the decoder its name selects. Throws
-// PictureError (also for a file that cannot be read).
+// Decodes with the decoder that `kind` names (General reads Windows bitmaps).
+Bitmap DecodePicture(std::span<const std::uint8_t> bytes, DecoderKind kind);
+
+// Reads and decodes a file with the decoder its name selects; the contents
+// are not inspected to choose it. Throws PictureError (also for a file that
+// cannot be read).
 Bitmap DecodePictureFile(const std::string& path);
 
 // A packed DIB (BITMAPINFOHEADER or the old OS/2 header, colour table, rows)
 // painted 1:1 into a bitmap of its size. Throws PictureError.
-Bitmap PaintPackedDib(std::span<const std::uint8_t> dib);
+Bitmap PaintPackedDib(std::span<const std::uint8_t> dib,
+                      std::int64_t maxPixels = kMaxPicturePixels);
+
+// The process-wide GIF encoder settings; the defaults are what start-up sets:
+// an optimal (octree) palette of 8 bits, Floyd–Steinberg dithering, LZW.
+enum class GifColorReduction { OptimalPalette };
+enum class GifDithering { FloydSteinberg };
+enum class GifCompression { Lzw };
+struct GifEncoderSettings {
+  GifColorReduction reduction = GifColorReduction::OptimalPalette;
+  int bitsPerPixel = 8;
+  GifDithering dithering = GifDithering::FloydSteinberg;
+  GifCompression compression = GifCompression::Lzw;
+};
 
 // Encoders; each throws PictureError.
-std::vector<std::uint8_t> EncodeBmp(const Bitmap& picture);  // 24-bit
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality);  // baseline JFIF, 1..100
-std::vector<std::uint8_t> EncodePng(const Bitmap& picture);
-std::vector<std::uint8_t> EncodeGif(const Bitmap& picture, int bitsPerPixel);  // 3..8 (1..8 accepted)
+std::vector<std::uint8_t> EncodeBmp(const Bitmap& picture);  // 24-bit, bottom-up
+// Baseline JFIF; a quality outside 1..100 is taken as the nearest end.
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality);
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture);  // 8-bit RGB
+std::vector<std::uint8_t> EncodeGif(const Bitmap& picture, const GifEncoderSettings& settings);
+// The default settings with `bitsPerPixel` (1..8) colour bits.
+std::vector<std::uint8_t> EncodeGif(const Bitmap& picture, int bitsPerPixel);
+
+// The encoder of `format`: JPEG with `jpegQuality`, GIF with `gifBits`.
+std::vector<std::uint8_t> EncodePicture(const Bitmap& picture, LogoFormat format, int jpegQuality,
+                                        int gifBits);
+
+// Encodes and writes `path` whole (temporary file + rename). Throws
+// PictureError when encoding fails and std::runtime_error when writing does;
+// either way an older file at `path` is untouched.
+void WritePictureFile(const std::string& path, const Bitmap& picture, LogoFormat format,
+                      int jpegQuality, int gifBits);
 
 }  // namespace quillet

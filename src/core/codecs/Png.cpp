@@ -1,0 +1,192 @@
+// PNG through libpng. libpng reports fatal errors by longjmp back to the
+// function that set the jump point; no object with a destructor is created
+// between that setjmp and the libpng calls, so nothing is skipped.
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <new>
+
+#include "core/codecs/Codecs.h"
+
+namespace quillet {
+namespace {
+
+struct ErrorState {
+  char message[256] = "";
+};
+
+void StopOnError(png_structp png, png_const_charp text) {
+  auto* state = static_cast<ErrorState*>(png_get_error_ptr(png));
+  std::snprintf(state->message, sizeof state->message, "%s", text);
+  png_longjmp(png, 1);
+}
+
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+struct MemoryReader {
+  std::span<const std::uint8_t> bytes;
+  std::size_t position = 0;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+  if (length > reader->bytes.size() - reader->position) png_error(png, "file ends early");
+  std::memcpy(out, reader->bytes.data() + reader->position, length);
+  reader->position += length;
+}
+
+struct ReadSession {
+  ErrorState error;
+  MemoryReader reader;
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+
+  explicit ReadSession(std::span<const std::uint8_t> bytes) {
+    reader.bytes = bytes;
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, StopOnError, IgnoreWarning);
+    if (png) info = png_create_info_struct(png);
+    if (!png || !info) throw PictureError("PNG: out of memory");
+    png_set_read_fn(png, &reader, ReadFromMemory);
+  }
+  ~ReadSession() { png_destroy_read_struct(&png, &info, nullptr); }
+  ReadSession(const ReadSession&) = delete;
+  ReadSession& operator=(const ReadSession&) = delete;
+};
+
+struct Layout {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  int passes = 1;
+};
+
+// Reads the header and asks libpng for 8-bit RGBA rows whatever the file holds.
+bool ReadHeader(ReadSession& s, Layout& layout) {
+  if (setjmp(png_jmpbuf(s.png))) return false;
+  png_read_info(s.png, s.info);
+  layout.width = png_get_image_width(s.png, s.info);
+  layout.height = png_get_image_height(s.png, s.info);
+  const int colorType = png_get_color_type(s.png, s.info);
+  png_set_scale_16(s.png);
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.png);
+  if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_expand_gray_1_2_4_to_8(s.png);
+  if (png_get_valid(s.png, s.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(s.png);
+  if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(s.png);
+  png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
+  layout.passes = png_set_interlace_handling(s.png);
+  png_read_update_info(s.png, s.info);
+  if (png_get_rowbytes(s.png, s.info) != static_cast<png_size_t>(layout.width) * 4)
+    png_error(s.png, "unexpected row layout");
+  return true;
+}
+
+std::uint8_t OverWhite(unsigned c, unsigned a) {
+  return static_cast<std::uint8_t>((c * a + 255 * (255 - a) + 127) / 255);
+}
+
+void ComposeRow(const std::uint8_t* rgba, std::uint8_t* rgb, std::uint32_t width) {
+  for (std::uint32_t x = 0; x < width; ++x, rgba += 4, rgb += 3) {
+    for (int c = 0; c < 3; ++c)
+      rgb[c] = OverWhite(rgba[c], rgba[3]);
+  }
+}
+
+// Non-interlaced pictures go one row at a time; interlaced ones need every
+// row at hand for each pass, so `rows` then holds the whole picture.
+bool ReadPixels(ReadSession& s, const Layout& layout, Bitmap& picture, std::uint8_t* rows) {
+  if (setjmp(png_jmpbuf(s.png))) return false;
+  const std::size_t rowBytes = static_cast<std::size_t>(layout.width) * 4;
+  if (layout.passes == 1) {
+    for (std::uint32_t y = 0; y < layout.height; ++y) {
+      png_read_row(s.png, rows, nullptr);
+      ComposeRow(rows, picture.Row(static_cast<int>(y)), layout.width);
+    }
+  } else {
+    for (int pass = 0; pass < layout.passes; ++pass) {
+      for (std::uint32_t y = 0; y < layout.height; ++y)
+        png_read_row(s.png, rows + y * rowBytes, nullptr);
+    }
+    for (std::uint32_t y = 0; y < layout.height; ++y)
+      ComposeRow(rows + y * rowBytes, picture.Row(static_cast<int>(y)), layout.width);
+  }
+  png_read_end(s.png, nullptr);
+  return true;
+}
+
+[[noreturn]] void Fail(const ErrorState& error) {
+  throw PictureError(std::string("PNG: ") + error.message);
+}
+
+struct MemoryWriter {
+  std::vector<std::uint8_t>* out;
+};
+
+void WriteToMemory(png_structp png, png_bytep data, png_size_t length) {
+  auto* writer = static_cast<MemoryWriter*>(png_get_io_ptr(png));
+  bool written = true;
+  try {
+    writer->out->insert(writer->out->end(), data, data + length);
+  } catch (const std::bad_alloc&) {
+    written = false;
+  }
+  if (!written) png_error(png, "out of memory");
+}
+
+void FlushMemory(png_structp) {}
+
+struct WriteSession {
+  ErrorState error;
+  MemoryWriter writer;
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+
+  explicit WriteSession(std::vector<std::uint8_t>& out) {
+    writer.out = &out;
+    png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, StopOnError, IgnoreWarning);
+    if (png) info = png_create_info_struct(png);
+    if (!png || !info) throw PictureError("PNG: out of memory");
+    png_set_write_fn(png, &writer, WriteToMemory, FlushMemory);
+  }
+  ~WriteSession() { png_destroy_write_struct(&png, &info); }
+  WriteSession(const WriteSession&) = delete;
+  WriteSession& operator=(const WriteSession&) = delete;
+};
+
+bool Compress(WriteSession& s, const Bitmap& picture) {
+  if (setjmp(png_jmpbuf(s.png))) return false;
+  png_set_IHDR(s.png, s.info, static_cast<png_uint_32>(picture.Width()),
+               static_cast<png_uint_32>(picture.Height()), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(s.png, s.info);
+  for (int y = 0; y < picture.Height(); ++y)
+    png_write_row(s.png, const_cast<png_bytep>(picture.Row(y)));
+  png_write_end(s.png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
+  ReadSession session(bytes);
+  Layout layout;
+  if (!ReadHeader(session, layout)) Fail(session.error);
+  const std::int64_t pixels = static_cast<std::int64_t>(layout.width) * layout.height;
+  if (layout.width == 0 || layout.height == 0) throw PictureError("PNG: picture has no pixels");
+  if (pixels > maxPixels) throw PictureError("PNG: picture is too large");
+  Bitmap picture(static_cast<int>(layout.width), static_cast<int>(layout.height));
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(layout.width) * 4 *
+                                 (layout.passes == 1 ? 1 : layout.height));
+  if (!ReadPixels(session, layout, picture, rows.data())) Fail(session.error);
+  return picture;
+}
+
+std::vector<std::uint8_t> EncodePng(const Bitmap& picture) {
+  if (picture.Empty()) throw PictureError("PNG: cannot write an empty picture");
+  std::vector<std::uint8_t> out;
+  WriteSession session(out);
+  if (!Compress(session, picture)) Fail(session.error);
+  return out;
+}
+
+}  // namespace quillet
