@@ -1,0 +1,172 @@
+#include "core/compose/SourceImage.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "core/codecs/Codecs.h"
+#include "core/codecs/Resample.h"
+
+namespace quillet {
+namespace {
+
+Bitmap NonEmpty(Bitmap picture) {
+  if (picture.Empty()) throw PictureError("the picture has no pixels");
+  return picture;
+}
+
+}  // namespace
+
+TSourceImage::TSourceImage(std::int32_t paneWidth, std::int32_t paneHeight, bool fitIntoPane,
+                           TLogoDirObject& logoObject, const std::string& fileName)
+    : TSourceImage(paneWidth, paneHeight, fitIntoPane, logoObject, DecodePictureFile(fileName)) {}
+
+TSourceImage::TSourceImage(std::int32_t paneWidth, std::int32_t paneHeight, bool fitIntoPane,
+                           TLogoDirObject& logoObject, Bitmap picture)
+    : PaneWidth(paneWidth),
+      PaneHeight(paneHeight),
+      FitIntoPane(fitIntoPane),
+      LogoObject(logoObject),
+      SourcePicture(NonEmpty(std::move(picture))),
+      PictureWidth(SourcePicture.Width()),
+      PictureHeight(SourcePicture.Height()) {}
+
+bool TSourceImage::CanLoadPicture(const std::string& fileName, Prompts& prompts) {
+  std::int32_t width = 0, height = 0;
+  try {
+    Bitmap picture = DecodePictureFile(fileName);
+    width = picture.Width();
+    height = picture.Height();
+  } catch (const std::exception&) {
+    prompts.Error(kLoadErrorText);
+    return false;
+  }
+  if (width < kMinimumPictureSide || height < kMinimumPictureSide) {
+    prompts.Error(kTooSmallText);
+    return false;
+  }
+  return true;
+}
+
+void TSourceImage::ComputeSelectionSpace() {
+  Size space = SelectionSpaceOf(PictureSize(), LogoSizeOf(LogoObject));
+  SpaceWidth = space.width;
+  SpaceHeight = space.height;
+}
+
+const Bitmap& TSourceImage::BuildView() {
+  ComputeSelectionSpace();
+  ViewLayout layout =
+      LayoutView(SpaceSize(), PictureSize(), Size{PaneWidth, PaneHeight}, FitIntoPane);
+  ViewWidth = layout.view.width;
+  ViewHeight = layout.view.height;
+  ViewPicture = Bitmap(ViewWidth, ViewHeight, kWhite);
+  if (layout.scaled)
+    ResampleRect(SourcePicture, Rect{0, 0, PictureWidth, PictureHeight}, ViewPicture,
+                 layout.picture);
+  else
+    DrawBitmap(ViewPicture, SourcePicture, layout.picture.left, layout.picture.top);
+  return ViewPicture;
+}
+
+Rect TSourceImage::FrameInPicture() const {
+  return SpaceToPicture(FrameOf(LogoObject), Point{PictureOffsetX(), PictureOffsetY()});
+}
+
+bool TSourceImage::OverlapsPicture(const Rect& rect) const {
+  return quillet::OverlapsPicture(rect, PictureSize());
+}
+
+bool TSourceImage::FrameOverlapsPicture() const {
+  return OverlapsPicture(FrameInPicture());
+}
+
+void TSourceImage::ClipToPicture(Rect& src, Rect& dest) const {
+  quillet::ClipToPicture(src, dest, PictureSize(), LogoObject.keepproportions);
+}
+
+RenderOutcome TSourceImage::RenderLogo(Bitmap& target, bool fillEmptyArea, Color emptyAreaColor) {
+  const Size logo = LogoSizeOf(LogoObject);
+  if (target.Width() != logo.width || target.Height() != logo.height)
+    target = Bitmap(logo.width, logo.height);
+  target.Fill(fillEmptyArea ? (emptyAreaColor & 0xFFFFFF) : kWhite);
+  RenderOutcome outcome{false, Rect{0, 0, logo.width, logo.height}};
+  Rect src = FrameInPicture();
+  if (OverlapsPicture(src)) {
+    outcome.covered = true;
+    ClipToPicture(src, outcome.dest);
+    const Rect& dest = outcome.dest;
+    // A part that rounds away to nothing in the logo is not resampled at all.
+    if (dest.Width() > 0 && dest.Height() > 0) ResampleRect(SourcePicture, src, target, dest);
+    if (fillEmptyArea) {
+      LogoPicture = target;
+    } else {
+      LogoPicture = Bitmap(std::max(dest.Width(), 0), std::max(dest.Height(), 0));
+      DrawBitmap(LogoPicture, target, -dest.left, -dest.top);
+    }
+  }
+  // The grey border is for the screen only; LogoPicture was taken before it.
+  DrawOutline(target, Rect{0, 0, logo.width, logo.height}, kLogoBorderGrey);
+  return outcome;
+}
+
+Rect TSourceImage::FrameInView() const {
+  return FrameToViewForDrawing(FrameOf(LogoObject), SpaceSize(), ViewSize());
+}
+
+Rect TSourceImage::FrameForHitTest() const {
+  return FrameToViewForHitTest(FrameOf(LogoObject), SpaceSize(), ViewSize(), FitIntoPane);
+}
+
+void TSourceImage::DrawView(Bitmap& canvas, std::int32_t x, std::int32_t y) const {
+  DrawBitmap(canvas, ViewPicture, x, y);
+  DrawOutline(canvas, Rect{x, y, x + ViewWidth, y + ViewHeight}, kViewOutlineBlue);
+  DrawFrame(canvas);
+}
+
+void TSourceImage::DrawFrame(Bitmap& canvas) const {
+  DrawAntsFrame(canvas, FrameInView(), AntsPhase, AntsColor);
+}
+
+void TSourceImage::EraseFrame(Bitmap& canvas) const {
+  const Rect frame = FrameInView();
+  const auto [left, top, right, bottom] = frame;
+  CopyRectAt(canvas, ViewPicture, Rect{left, top, right, top + 1});
+  CopyRectAt(canvas, ViewPicture, Rect{left, bottom - 1, right, bottom});
+  CopyRectAt(canvas, ViewPicture, Rect{left, top, left + 1, bottom});
+  CopyRectAt(canvas, ViewPicture, Rect{right - 1, top, right, bottom});
+  // A frame lying on the view's border had covered the outline.
+  DrawOutline(canvas, Rect{0, 0, ViewWidth, ViewHeight}, kViewOutlineBlue);
+}
+
+void TSourceImage::AdvanceAnts() {
+  quillet::AdvanceAnts(AntsPhase, AntsColor);
+}
+
+void InitialFrame(TLogoDirObject& logoObject, const TSourceImage& image) {
+  StoreFrame(logoObject, FitRect(logoObject, image));
+}
+
+Rect FitRect(const TLogoDirObject& logoObject, const TSourceImage& image) {
+  return FitRectOf(logoObject.fitkind, image.PictureSize(), image.SpaceSize());
+}
+
+void BeginFrameDrag(FrameDrag& drag, Point point, const TSourceImage& image) {
+  drag.Dragging = true;
+  drag.DragStartFrame = FrameOf(image.LogoObject);
+  drag.DragStartPoint = point;
+  drag.DragKind = HitTestFrame(point.x, point.y, image.FrameForHitTest());
+}
+
+bool ContinueFrameDrag(const FrameDrag& drag, Point point, TSourceImage& image, Bitmap& canvas) {
+  if (!drag.Dragging || drag.DragKind == FrameHit::None) return false;
+  image.EraseFrame(canvas);
+  DragBounds bounds{FitRect(image.LogoObject, image), image.LogoObject.keepproportions,
+                    image.SpaceSize(), image.ViewSize()};
+  StoreFrame(image.LogoObject,
+             DragStep(drag.DragKind, drag.DragStartFrame, drag.DragStartPoint, point, bounds));
+  image.DrawFrame(canvas);
+  return true;
+}
+
+}  // namespace quillet

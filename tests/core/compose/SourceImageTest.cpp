@@ -1,0 +1,272 @@
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/codecs/Codecs.h"
+#include "core/compose/SourceImage.h"
+#include "core/imageops/PictureWriter.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+
+namespace quillet {
+namespace {
+
+using testing::ScriptedPrompts;
+using testing::TempDir;
+
+constexpr Color kRed = MakeColor(255, 0, 0);
+constexpr Color kGreen = MakeColor(0, 200, 0);
+
+bool Near(Color a, Color b) {
+  return std::abs(RedOf(a) - RedOf(b)) <= 2 && std::abs(GreenOf(a) - GreenOf(b)) <= 2 &&
+         std::abs(BlueOf(a) - BlueOf(b)) <= 2;
+}
+
+TLogoDirObject Logo(int width, int height, FitKind fit = FitKind::Bigger, bool keep = true) {
+  TLogoDirObject logo(NodeKind::Logo, "sunset.jpg");
+  logo.logowidth = width;
+  logo.logoheight = height;
+  logo.fitkind = fit;
+  logo.keepproportions = keep;
+  return logo;
+}
+
+TEST(SourceImage, PlacesTheInitialFrameByTheFitKind) {
+  struct Case {
+    FitKind fit;
+    Rect frame;
+  } cases[] = {{FitKind::Bigger, {0, 0, 200, 200}},
+               {FitKind::Smaller, {50, 50, 150, 150}},
+               {FitKind::Height, {50, 50, 150, 150}},
+               {FitKind::Width, {0, 0, 200, 200}}};
+  for (const auto& c : cases) {
+    TLogoDirObject logo = Logo(128, 128, c.fit);
+    TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+    image.BuildView();
+    EXPECT_EQ(image.SpaceSize(), (Size{200, 200}));
+    EXPECT_EQ(image.PictureOffsetY(), 50);
+    InitialFrame(logo, image);
+    EXPECT_EQ(FrameOf(logo), c.frame);
+    EXPECT_EQ(FitRect(logo, image), c.frame);
+    EXPECT_TRUE(image.FrameOverlapsPicture());
+  }
+}
+
+TEST(SourceImage, UnscaledViewIsTheSpaceWithThePictureCentred) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage image(50, 50, false, logo, Bitmap(200, 100, kRed));
+  const Bitmap& view = image.BuildView();
+  ASSERT_EQ(view.Width(), 200);
+  ASSERT_EQ(view.Height(), 200);
+  EXPECT_EQ(view.Pixel(100, 49), kWhite);
+  EXPECT_EQ(view.Pixel(100, 50), kRed);
+  EXPECT_EQ(view.Pixel(199, 149), kRed);
+  EXPECT_EQ(view.Pixel(100, 150), kWhite);
+}
+
+TEST(SourceImage, FittedViewIsScaledIntoThePane) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage fitted(500, 300, true, logo, Bitmap(1000, 1000, kRed));
+  const Bitmap& view = fitted.BuildView();
+  EXPECT_EQ(view.Width(), 300);
+  EXPECT_EQ(view.Height(), 300);
+  EXPECT_TRUE(Near(view.Pixel(150, 150), kRed));
+
+  TSourceImage unfitted(500, 300, false, logo, Bitmap(1000, 1000, kRed));
+  EXPECT_EQ(unfitted.BuildView().Width(), 1000);
+}
+
+TEST(SourceImage, AFrameEndingOnThePicturesEdgeCoversNothing) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage image(500, 500, false, logo, Bitmap(100, 200, kRed));  // offset (50, 0)
+  image.BuildView();
+  StoreFrame(logo, Rect{0, 0, 50, 50});
+  EXPECT_FALSE(image.FrameOverlapsPicture());
+  StoreFrame(logo, Rect{0, 0, 51, 50});
+  EXPECT_TRUE(image.FrameOverlapsPicture());
+  EXPECT_EQ(image.FrameInPicture(), (Rect{-50, 0, 1, 50}));
+}
+
+TEST(SourceImage, EmptyPicturesAreRefused) {
+  TLogoDirObject logo = Logo(128, 128);
+  EXPECT_THROW(TSourceImage(500, 500, false, logo, Bitmap()), PictureError);
+}
+
+struct RenderCase {
+  const char* name;
+  bool fill;
+  Size logoPicture;
+  Color band;  // a pixel of the empty band in the target
+};
+
+TEST(RenderLogo, LetterBoxesWithOrWithoutFill) {
+  RenderCase cases[] = {{"fill off", false, {128, 64}, kWhite},
+                        {"fill on", true, {128, 128}, kGreen}};
+  for (const auto& c : cases) {
+    TLogoDirObject logo = Logo(128, 128);
+    TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+    image.BuildView();
+    InitialFrame(logo, image);
+    Bitmap target;
+    RenderOutcome outcome = image.RenderLogo(target, c.fill, kGreen);
+    EXPECT_TRUE(outcome.covered) << c.name;
+    EXPECT_EQ(outcome.dest, (Rect{0, 32, 128, 96})) << c.name;
+    ASSERT_EQ(target.Width(), 128);
+    ASSERT_EQ(target.Height(), 128);
+    EXPECT_EQ(target.Pixel(0, 0), kLogoBorderGrey) << c.name;
+    EXPECT_EQ(target.Pixel(64, 127), kLogoBorderGrey) << c.name;
+    EXPECT_EQ(target.Pixel(64, 16), c.band) << c.name;
+    EXPECT_EQ(target.Pixel(64, 110), c.band) << c.name;
+    EXPECT_TRUE(Near(target.Pixel(64, 64), kRed)) << c.name;
+    EXPECT_EQ(image.LogoPicture.Width(), c.logoPicture.width) << c.name;
+    EXPECT_EQ(image.LogoPicture.Height(), c.logoPicture.height) << c.name;
+    // The saved logo never has the screen's grey border.
+    EXPECT_NE(image.LogoPicture.Pixel(0, 0), kLogoBorderGrey) << c.name;
+  }
+}
+
+TEST(RenderLogo, AFrameInsideThePictureGivesTheWholeLogo) {
+  for (bool fill : {false, true}) {
+    TLogoDirObject logo = Logo(128, 128);
+    TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+    image.BuildView();
+    StoreFrame(logo, Rect{20, 60, 100, 140});  // picture (20, 10, 100, 90)
+    Bitmap target(128, 128);
+    EXPECT_EQ(image.RenderLogo(target, fill, kGreen).dest, (Rect{0, 0, 128, 128}));
+    EXPECT_EQ(image.LogoPicture.Width(), 128);
+    EXPECT_EQ(image.LogoPicture.Height(), 128);
+    EXPECT_TRUE(Near(image.LogoPicture.Pixel(0, 0), kRed));
+  }
+}
+
+TEST(RenderLogo, WithoutProportionsThePartIsFittedUndistorted) {
+  TLogoDirObject logo = Logo(128, 128, FitKind::Bigger, false);
+  TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+  image.BuildView();
+  StoreFrame(logo, Rect{25, 75, 175, 125});  // 150 × 50 inside the picture
+  Bitmap target(128, 128);
+  EXPECT_EQ(image.RenderLogo(target, false, kGreen).dest, (Rect{0, 42, 128, 85}));
+  EXPECT_EQ(image.LogoPicture.Width(), 128);
+  EXPECT_EQ(image.LogoPicture.Height(), 43);
+}
+
+TEST(RenderLogo, AFrameOutsideThePictureKeepsThePreviousLogo) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+  image.BuildView();
+  InitialFrame(logo, image);
+  Bitmap target(128, 128);
+  image.RenderLogo(target, false, kGreen);
+  const Bitmap previous = image.LogoPicture;
+
+  for (Rect frame : {Rect{0, 0, 200, 40}, Rect{0, 0, 0, 100}, Rect{10, 60, 10, 60}}) {
+    StoreFrame(logo, frame);
+    RenderOutcome outcome = image.RenderLogo(target, true, kGreen);
+    EXPECT_FALSE(outcome.covered);
+    EXPECT_FALSE(image.FrameOverlapsPicture());
+    EXPECT_EQ(image.LogoPicture, previous);
+    EXPECT_EQ(target.Pixel(64, 64), kGreen);
+    EXPECT_EQ(target.Pixel(0, 64), kLogoBorderGrey);
+  }
+}
+
+TEST(SourceImageDrawing, DrawViewOutlinesTheViewAndDrawsTheFrame) {
+  TLogoDirObject logo = Logo(128, 128, FitKind::Smaller);
+  TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+  image.BuildView();
+  InitialFrame(logo, image);  // (50, 50, 150, 150)
+  Bitmap canvas(200, 200);
+  image.DrawView(canvas, 0, 0);
+  EXPECT_EQ(canvas.Pixel(0, 0), kViewOutlineBlue);
+  EXPECT_EQ(canvas.Pixel(199, 120), kViewOutlineBlue);
+  EXPECT_EQ(canvas.Pixel(50, 50), kBlack);   // the first dash
+  EXPECT_EQ(canvas.Pixel(51, 50), kWhite);   // then the other colour
+  EXPECT_EQ(canvas.Pixel(100, 100), kRed);   // the picture inside the frame
+  EXPECT_EQ(canvas.Pixel(100, 20), kWhite);  // the empty band
+
+  image.EraseFrame(canvas);
+  // The view's own pixels are back where the frame was.
+  EXPECT_EQ(canvas.Pixel(50, 50), kRed);
+  EXPECT_EQ(canvas.Pixel(51, 50), kRed);
+  EXPECT_EQ(canvas.Pixel(149, 149), kRed);
+  EXPECT_EQ(canvas.Pixel(0, 0), kViewOutlineBlue);
+}
+
+TEST(SourceImageDrawing, DraggingTheLeftEdgeMovesTheNodesFrameAndRedraws) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
+  image.BuildView();
+  InitialFrame(logo, image);  // the whole space
+  Bitmap canvas(200, 200);
+  image.DrawView(canvas, 0, 0);
+
+  FrameDrag drag;
+  BeginFrameDrag(drag, Point{1, 100}, image);
+  EXPECT_EQ(drag.DragKind, FrameHit::Left);
+  EXPECT_TRUE(ContinueFrameDrag(drag, Point{51, 100}, image, canvas));
+  EXPECT_EQ(FrameOf(logo), (Rect{50, 50, 200, 200}));
+  EXPECT_EQ(canvas.Pixel(0, 100), kViewOutlineBlue);  // old frame erased, outline back
+  EXPECT_EQ(canvas.Pixel(50, 50), kBlack);            // new frame drawn
+  // The start is kept: a second step is computed from the press, not the last step.
+  EXPECT_TRUE(ContinueFrameDrag(drag, Point{11, 100}, image, canvas));
+  EXPECT_EQ(FrameOf(logo), (Rect{10, 10, 200, 200}));
+
+  FrameDrag outside;
+  StoreFrame(logo, Rect{50, 50, 150, 150});
+  BeginFrameDrag(outside, Point{44, 100}, image);
+  EXPECT_EQ(outside.DragKind, FrameHit::None);
+  EXPECT_FALSE(ContinueFrameDrag(outside, Point{10, 100}, image, canvas));
+  EXPECT_EQ(FrameOf(logo), (Rect{50, 50, 150, 150}));
+}
+
+// --- With the real codecs --------------------------------------------------
+
+TEST(CanLoadPicture, RefusesWhatCannotEnterTheLogoDirectory) {
+  TempDir dir;
+  WritePictureFile(dir.Path() + "narrow.png", Bitmap(15, 200), LogoFormat::Png, 90, 8);
+  WritePictureFile(dir.Path() + "short.bmp", Bitmap(200, 15), LogoFormat::Bmp, 90, 8);
+  WritePictureFile(dir.Path() + "smallest.png", Bitmap(16, 16), LogoFormat::Png, 90, 8);
+  WritePictureFile(dir.Path() + "photo.jpg", Bitmap(40, 30, kRed), LogoFormat::Jpg, 90, 8);
+  // Contents are not inspected: a PNG named .jpg goes to the JPEG decoder.
+  WritePictureFile(dir.Path() + "png-named.jpg", Bitmap(40, 30), LogoFormat::Png, 90, 8);
+  dir.Write("notes.jpg", "This is not a picture.\n");
+
+  const std::string loadError = "Error: " + std::string(kLoadErrorText);
+  const std::string tooSmall = "Error: Image dimensions must be at least 16x16.";
+  struct Case {
+    const char* file;
+    bool loads;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {"narrow.png", false, {tooSmall}},
+      {"short.bmp", false, {tooSmall}},
+      {"notes.jpg", false, {loadError}},
+      {"png-named.jpg", false, {loadError}},
+      {"missing.png", false, {loadError}},
+      {"smallest.png", true, {}},
+      {"photo.jpg", true, {}},
+  };
+  for (const auto& c : cases) {
+    ScriptedPrompts prompts;
+    EXPECT_EQ(TSourceImage::CanLoadPicture(dir.Path() + c.file, prompts), c.loads) << c.file;
+    EXPECT_EQ(prompts.Lines(), c.messages) << c.file;
+  }
+  EXPECT_EQ(loadError,
+            "Error: Error loading image. Check if you have enough disk space and write "
+            "permissions.");
+}
+
+TEST(SourceImageFile, DecodesByTheExtensionAndFailsForTheCaller) {
+  TempDir dir;
+  WritePictureFile(dir.Path() + "pic.PNG", Bitmap(30, 20, kRed), LogoFormat::Png, 90, 8);
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage image(500, 500, false, logo, dir.Path() + "pic.PNG");
+  EXPECT_EQ(image.PictureSize(), (Size{30, 20}));
+  EXPECT_EQ(image.SourcePicture.Pixel(0, 0), kRed);
+  EXPECT_THROW(TSourceImage(500, 500, false, logo, dir.Path() + "gone.png"), PictureError);
+}
+
+}  // namespace
+}  // namespace quillet
