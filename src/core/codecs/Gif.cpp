@@ -21,7 +21,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
   const std::size_t left = reader->bytes.size() - reader->position;
   const std::size_t count = std::min(static_cast<std::size_t>(std::max(length, 0)), left);
-  std::memcpy(out, reader->bytes.data() + reader->position, count);
+  if (count > 0) std::memcpy(out, reader->bytes.data() + reader->position, count);
   reader->position += count;
   return static_cast<int>(count);
 }

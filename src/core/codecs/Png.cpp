@@ -33,7 +33,7 @@ struct MemoryReader {
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
   auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
   if (length > reader->bytes.size() - reader->position) png_error(png, "file ends early");
-  std::memcpy(out, reader->bytes.data() + reader->position, length);
+  if (length > 0) std::memcpy(out, reader->bytes.data() + reader->position, length);
   reader->position += length;
 }
 
