@@ -72,6 +72,8 @@ template <class... Visitors>
 struct Overloaded : Visitors... {
   using Visitors::operator()...;
 };
+template <class... Visitors>
+Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 const OptionKey* FindOptionKey(std::string_view name) {
   for (const OptionKey& option : kOptionKeys)
