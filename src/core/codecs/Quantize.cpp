@@ -50,7 +50,9 @@ class Octree {
  public:
   Octree() { nodes_.emplace_back(); }
 
-  void Insert(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  // Adds the pixels of one leaf cell, `sum` of them, whose colours share the
+  // top bits of `r`, `g` and `b`.
+  void Insert(int r, int g, int b, const ColorSum& sum) {
     std::int32_t node = 0;
     for (int level = 0; level < kTreeDepth; ++level) {
       const int shift = 7 - level;
@@ -67,11 +69,7 @@ class Octree {
       }
       node = child;
     }
-    ColorSum& sum = nodes_[node].sum;
-    sum.r += r;
-    sum.g += g;
-    sum.b += b;
-    ++sum.count;
+    nodes_[node].sum.Add(sum);
   }
 
   // Prunes the tree to at most `maxLeaves` leaves and returns their sums.
@@ -180,16 +178,39 @@ bool CollectFewColors(const Bitmap& picture, std::size_t maxColors, std::vector<
 }
 
 // Nearest palette colour, exact, searching only the palette colours that can
-// be nearest for some colour of the 8×8×8 box the colour falls in.
+// be nearest for some colour of the 8×8×8 box the colour falls in. The
+// distances from every palette colour to every box are separable by axis and
+// kept in small tables, so that finding a box's candidates is a few vector
+// additions over the palette.
 class NearestColor {
  public:
   explicit NearestColor(const std::vector<Color>& palette)
-      : palette_(palette), boxStart_(kBoxes, -1), boxCount_(kBoxes, 0) {}
+      : palette_(palette),
+        size_(palette.size()),
+        boxStart_(kBoxes, -1),
+        boxCount_(kBoxes, 0),
+        nearest_(size_),
+        farthest_(size_) {
+    for (int axis = 0; axis < 3; ++axis) {
+      axisNear_[axis].resize(kSides * size_);
+      axisFar_[axis].resize(kSides * size_);
+      for (int side = 0; side < kSides; ++side) {
+        for (std::size_t i = 0; i < size_; ++i) {
+          const int value = static_cast<int>((palette_[i] >> (8 * axis)) & 0xFF);
+          const int low = side << kBoxShift, high = low + kBoxSide - 1;
+          const int near = value < low ? low - value : (value > high ? value - high : 0);
+          const int far = std::max(value - low, high - value);
+          axisNear_[axis][side * size_ + i] = near * near;
+          axisFar_[axis][side * size_ + i] = far * far;
+        }
+      }
+    }
+  }
 
   std::uint8_t Find(int r, int g, int b) {
     const int box =
         ((r >> kBoxShift) << (2 * kBoxBits)) | ((g >> kBoxShift) << kBoxBits) | (b >> kBoxShift);
-    if (boxStart_[box] < 0) FillBox(box);
+    if (boxStart_[box] < 0) FillBox(r >> kBoxShift, g >> kBoxShift, b >> kBoxShift, box);
     const std::uint8_t* candidate = candidates_.data() + boxStart_[box];
     int best = std::numeric_limits<int>::max();
     std::uint8_t bestIndex = 0;
@@ -207,55 +228,69 @@ class NearestColor {
 
  private:
   static constexpr int kBoxBits = 5;
+  static constexpr int kSides = 1 << kBoxBits;
   static constexpr int kBoxShift = 8 - kBoxBits;
   static constexpr int kBoxSide = 1 << kBoxShift;
   static constexpr int kBoxes = 1 << (3 * kBoxBits);
 
-  // Squared distances from `value` to the nearest and the farthest point of
-  // [low, low + kBoxSide - 1] along one axis.
-  static void AxisRange(int value, int low, int& nearest, int& farthest) {
-    const int high = low + kBoxSide - 1;
-    const int near = value < low ? low - value : (value > high ? value - high : 0);
-    const int far = std::max(std::abs(value - low), std::abs(value - high));
-    nearest = near * near;
-    farthest = far * far;
-  }
-
-  void FillBox(int box) {
-    const int lowR = (box >> (2 * kBoxBits)) << kBoxShift;
-    const int lowG = ((box >> kBoxBits) & ((1 << kBoxBits) - 1)) << kBoxShift;
-    const int lowB = (box & ((1 << kBoxBits) - 1)) << kBoxShift;
-    std::vector<int> nearest(palette_.size());
-    int bound = std::numeric_limits<int>::max();
-    for (std::size_t i = 0; i < palette_.size(); ++i) {
-      int nr, fr, ng, fg, nb, fb;
-      AxisRange(RedOf(palette_[i]), lowR, nr, fr);
-      AxisRange(GreenOf(palette_[i]), lowG, ng, fg);
-      AxisRange(BlueOf(palette_[i]), lowB, nb, fb);
-      nearest[i] = nr + ng + nb;
-      bound = std::min(bound, fr + fg + fb);
+  void FillBox(int sideR, int sideG, int sideB, int box) {
+    const std::int32_t* nr = &axisNear_[0][sideR * size_];
+    const std::int32_t* ng = &axisNear_[1][sideG * size_];
+    const std::int32_t* nb = &axisNear_[2][sideB * size_];
+    const std::int32_t* fr = &axisFar_[0][sideR * size_];
+    const std::int32_t* fg = &axisFar_[1][sideG * size_];
+    const std::int32_t* fb = &axisFar_[2][sideB * size_];
+    std::int32_t bound = std::numeric_limits<std::int32_t>::max();
+    for (std::size_t i = 0; i < size_; ++i) {
+      nearest_[i] = nr[i] + ng[i] + nb[i];
+      bound = std::min(bound, fr[i] + fg[i] + fb[i]);
     }
     boxStart_[box] = static_cast<std::int32_t>(candidates_.size());
-    for (std::size_t i = 0; i < palette_.size(); ++i) {
-      if (nearest[i] <= bound) candidates_.push_back(static_cast<std::uint8_t>(i));
+    for (std::size_t i = 0; i < size_; ++i) {
+      if (nearest_[i] <= bound) candidates_.push_back(static_cast<std::uint8_t>(i));
     }
     boxCount_[box] = static_cast<int>(candidates_.size()) - boxStart_[box];
   }
 
   const std::vector<Color>& palette_;
+  std::size_t size_;
   std::vector<std::int32_t> boxStart_;
   std::vector<int> boxCount_;
   std::vector<std::uint8_t> candidates_;
+  std::vector<std::int32_t> nearest_, farthest_;
+  std::array<std::vector<std::int32_t>, 3> axisNear_, axisFar_;
 };
 
 std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
   std::vector<Color> palette;
   if (CollectFewColors(picture, maxColors, palette)) return palette;
-  Octree tree;
+  // Gather the pixels into the tree's leaf cells first, so that the tree is
+  // walked once a cell rather than once a pixel.
+  constexpr int cellShift = 8 - kTreeDepth;
+  std::vector<std::int32_t> cellOf(std::size_t{1} << (3 * kTreeDepth), -1);
+  std::vector<ColorSum> cells;
+  std::vector<Color> cellColors;
   const std::uint8_t* p = picture.Data();
   const std::uint8_t* end = p + picture.SizeInBytes();
-  for (; p != end; p += 3)
-    tree.Insert(p[0], p[1], p[2]);
+  for (; p != end; p += 3) {
+    const std::size_t key = (std::size_t(p[0] >> cellShift) << (2 * kTreeDepth)) |
+                            (std::size_t(p[1] >> cellShift) << kTreeDepth) |
+                            std::size_t(p[2] >> cellShift);
+    if (cellOf[key] < 0) {
+      cellOf[key] = static_cast<std::int32_t>(cells.size());
+      cells.emplace_back();
+      cellColors.push_back(MakeColor(p[0], p[1], p[2]));
+    }
+    ColorSum& cell = cells[static_cast<std::size_t>(cellOf[key])];
+    cell.r += p[0];
+    cell.g += p[1];
+    cell.b += p[2];
+    ++cell.count;
+  }
+  Octree tree;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    tree.Insert(RedOf(cellColors[i]), GreenOf(cellColors[i]), BlueOf(cellColors[i]), cells[i]);
+  }
   std::vector<ColorSum> clusters = tree.Reduce(static_cast<int>(maxColors));
   MergeClosestClusters(clusters, maxColors);
   palette.clear();
