@@ -176,12 +176,15 @@ Options LoadOptions(const std::string& programFolder, Prompts& prompts,
   SetDefaultOptions(options);
   const std::string path = programFolder + kOptionsFile;
   if (FileExists(path) && !ReadOptionsFile(path, options)) prompts.Error(kOptionsCorruptMessage);
-  if (options.proxysource == ProxySource::System) {
-    SystemProxy proxy = systemProxy ? systemProxy() : SystemProxy();
-    options.proxyhost = proxy.host;
-    options.proxyport = proxy.port;
-  }
+  ApplySystemProxy(options, systemProxy);
   return options;
+}
+
+void ApplySystemProxy(Options& options, const SystemProxyReader& systemProxy) {
+  if (options.proxysource != ProxySource::System) return;
+  SystemProxy proxy = systemProxy ? systemProxy() : SystemProxy();
+  options.proxyhost = proxy.host;
+  options.proxyport = proxy.port;
 }
 
 bool SaveOptions(const Options& options, const std::string& programFolder, Prompts& prompts) {

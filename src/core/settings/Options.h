@@ -74,6 +74,11 @@ Options LoadOptions(const std::string& programFolder, Prompts& prompts,
 // and returns false.
 bool SaveOptions(const Options& options, const std::string& programFolder, Prompts& prompts);
 
+// With the system proxy source, the host and port become the system's (both
+// empty when it has none); with another source nothing changes. Done after
+// every load, and when the user picks the system source in the dialog.
+void ApplySystemProxy(Options& options, const SystemProxyReader& systemProxy);
+
 // Exactly the text SaveOptions writes.
 std::string OptionsDocumentText(const Options& options);
 

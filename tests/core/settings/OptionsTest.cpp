@@ -196,7 +196,7 @@ TEST(Options, SystemSourceTakesHostAndPortFromTheSystem) {
 Options Edited() {
   return DefaultsWith([](Options& o) {
     o.login = "ann";
-    o.password = "a&b<c>\"d' \xc3\xa9\t\n";
+    o.password = "a&b<c>\"d' \xc3\xa9\t\n\r\x01";
     o.proxysource = ProxySource::Manual;
     o.proxyhost = "proxy.lan";
     o.proxyport = "3128";
