@@ -32,20 +32,23 @@ TSourceImage::TSourceImage(std::int32_t paneWidth, std::int32_t paneHeight, bool
       PictureHeight(SourcePicture.Height()) {}
 
 bool TSourceImage::CanLoadPicture(const std::string& fileName, Prompts& prompts) {
-  std::int32_t width = 0, height = 0;
+  return CheckPicture(fileName, prompts).has_value();
+}
+
+std::optional<Size> TSourceImage::CheckPicture(const std::string& fileName, Prompts& prompts) {
+  Size size;
   try {
     Bitmap picture = DecodePictureFile(fileName);
-    width = picture.Width();
-    height = picture.Height();
+    size = Size{picture.Width(), picture.Height()};
   } catch (const std::exception&) {
     prompts.Error(kLoadErrorText);
-    return false;
+    return std::nullopt;
   }
-  if (width < kMinimumPictureSide || height < kMinimumPictureSide) {
+  if (size.width < kMinimumPictureSide || size.height < kMinimumPictureSide) {
     prompts.Error(kTooSmallText);
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return size;
 }
 
 void TSourceImage::ComputeSelectionSpace() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,8 @@ class TSourceImage {
   // Whether a file may enter the logo directory: it must decode and be at
   // least 16 × 16. Tells the user why not.
   static bool CanLoadPicture(const std::string& fileName, Prompts& prompts);
+  // The same check, giving the picture's size when it passes.
+  static std::optional<Size> CheckPicture(const std::string& fileName, Prompts& prompts);
 
   void ComputeSelectionSpace();
   // Computes the space and builds `ViewPicture`, scaled down into the pane
