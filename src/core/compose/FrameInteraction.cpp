@@ -115,8 +115,14 @@ struct Drag {
     std::int32_t dx = ClampLeft(MulDiv(sw, mx, vw)), dy = 0;
     if (keep) {
       dy = DyForDx(dx);
-      if (T0 + dy < MT) dy = MT - T0, dx = DxForDy(dy);
-      if (T0 + dy > B0 - kMinimumFrameSide) dy = B0 - kMinimumFrameSide - T0, dx = DxForDy(dy);
+      if (T0 + dy < MT) {
+        dy = MT - T0;
+        dx = DxForDy(dy);
+      }
+      if (T0 + dy > B0 - kMinimumFrameSide) {
+        dy = B0 - kMinimumFrameSide - T0;
+        dx = DxForDy(dy);
+      }
     }
     return Rect{L0 + dx, T0 + dy, R0, B0};
   }
@@ -125,8 +131,14 @@ struct Drag {
     std::int32_t dy = ClampTop(MulDiv(sh, my, vh)), dx = 0;
     if (keep) {
       dx = DxForDy(dy);
-      if (L0 + dx < ML) dx = ML - L0, dy = DyForDx(dx);
-      if (L0 + dx > R0 - kMinimumFrameSide) dx = R0 - kMinimumFrameSide - L0, dy = DyForDx(dx);
+      if (L0 + dx < ML) {
+        dx = ML - L0;
+        dy = DyForDx(dx);
+      }
+      if (L0 + dx > R0 - kMinimumFrameSide) {
+        dx = R0 - kMinimumFrameSide - L0;
+        dy = DyForDx(dx);
+      }
     }
     return Rect{L0 + dx, T0 + dy, R0, B0};
   }
@@ -135,8 +147,14 @@ struct Drag {
     std::int32_t dx = ClampRight(MulDiv(sw, mx, vw)), dy = 0;
     if (keep) {
       dy = DyForDx(dx);
-      if (B0 + dy > MB) dy = MB - B0, dx = DxForDy(dy);
-      if (B0 + dy < T0 + kMinimumFrameSide) dy = T0 + kMinimumFrameSide - B0, dx = DxForDy(dy);
+      if (B0 + dy > MB) {
+        dy = MB - B0;
+        dx = DxForDy(dy);
+      }
+      if (B0 + dy < T0 + kMinimumFrameSide) {
+        dy = T0 + kMinimumFrameSide - B0;
+        dx = DxForDy(dy);
+      }
     }
     return Rect{L0, T0, R0 + dx, B0 + dy};
   }
@@ -145,8 +163,14 @@ struct Drag {
     std::int32_t dy = ClampBottom(MulDiv(sh, my, vh)), dx = 0;
     if (keep) {
       dx = DxForDy(dy);
-      if (R0 + dx > MR) dx = MR - R0, dy = DyForDx(dx);
-      if (R0 + dx < L0 + kMinimumFrameSide) dx = L0 + kMinimumFrameSide - R0, dy = DyForDx(dx);
+      if (R0 + dx > MR) {
+        dx = MR - R0;
+        dy = DyForDx(dx);
+      }
+      if (R0 + dx < L0 + kMinimumFrameSide) {
+        dx = L0 + kMinimumFrameSide - R0;
+        dy = DyForDx(dx);
+      }
     }
     return Rect{L0, T0, R0 + dx, B0 + dy};
   }
@@ -162,13 +186,25 @@ struct Drag {
     if (keep) {
       std::int32_t u = DxForDy(dy);
       if (u < dx) {
-        if (L0 + u < ML) u = ML - L0, dy = DyForDx(u);
+        if (L0 + u < ML) {
+          u = ML - L0;
+          dy = DyForDx(u);
+        }
         dx = u;
-        if (L0 + dx > R0 - kMinimumFrameSide) dx = R0 - kMinimumFrameSide - L0, dy = DyForDx(dx);
+        if (L0 + dx > R0 - kMinimumFrameSide) {
+          dx = R0 - kMinimumFrameSide - L0;
+          dy = DyForDx(dx);
+        }
       } else {
         dy = DyForDx(dx);
-        if (T0 + dy < MT) dy = MT - T0, dx = DxForDy(dy);
-        if (T0 + dy > B0 - kMinimumFrameSide) dy = B0 - kMinimumFrameSide - T0, dx = DxForDy(dy);
+        if (T0 + dy < MT) {
+          dy = MT - T0;
+          dx = DxForDy(dy);
+        }
+        if (T0 + dy > B0 - kMinimumFrameSide) {
+          dy = B0 - kMinimumFrameSide - T0;
+          dx = DxForDy(dy);
+        }
       }
     }
     return Rect{L0 + dx, T0 + dy, R0, B0};
@@ -179,13 +215,25 @@ struct Drag {
     if (keep) {
       std::int32_t v = DxForDy(dy);
       if (dx < v) {
-        if (R0 + v > MR) v = MR - R0, dy = DyForDx(v);
+        if (R0 + v > MR) {
+          v = MR - R0;
+          dy = DyForDx(v);
+        }
         dx = v;
-        if (R0 + dx < L0 + kMinimumFrameSide) dx = L0 + kMinimumFrameSide - R0, dy = DyForDx(dx);
+        if (R0 + dx < L0 + kMinimumFrameSide) {
+          dx = L0 + kMinimumFrameSide - R0;
+          dy = DyForDx(dx);
+        }
       } else {
         dy = DyForDx(dx);
-        if (B0 + dy > MB) dy = MB - B0, dx = DxForDy(dy);
-        if (B0 + dy < T0 + kMinimumFrameSide) dy = T0 + kMinimumFrameSide - B0, dx = DxForDy(dy);
+        if (B0 + dy > MB) {
+          dy = MB - B0;
+          dx = DxForDy(dy);
+        }
+        if (B0 + dy < T0 + kMinimumFrameSide) {
+          dy = T0 + kMinimumFrameSide - B0;
+          dx = DxForDy(dy);
+        }
       }
     }
     return Rect{L0, T0, R0 + dx, B0 + dy};
@@ -201,13 +249,25 @@ struct Drag {
     if (keep) {
       std::int32_t u = MirroredDx(dy);
       if (dx < u) {
-        if (R0 + u > MR) u = MR - R0, dy = MirroredDy(u);
+        if (R0 + u > MR) {
+          u = MR - R0;
+          dy = MirroredDy(u);
+        }
         dx = u;
-        if (R0 + dx < L0 + kMinimumFrameSide) dx = L0 + kMinimumFrameSide - R0, dy = MirroredDy(dx);
+        if (R0 + dx < L0 + kMinimumFrameSide) {
+          dx = L0 + kMinimumFrameSide - R0;
+          dy = MirroredDy(dx);
+        }
       } else {
         dy = MirroredDy(dx);
-        if (T0 + dy < MT) dy = MT - T0, dx = MirroredDx(dy);
-        if (T0 + dy > B0 - kMinimumFrameSide) dy = B0 - kMinimumFrameSide - T0, dx = MirroredDx(dy);
+        if (T0 + dy < MT) {
+          dy = MT - T0;
+          dx = MirroredDx(dy);
+        }
+        if (T0 + dy > B0 - kMinimumFrameSide) {
+          dy = B0 - kMinimumFrameSide - T0;
+          dx = MirroredDx(dy);
+        }
       }
     }
     return Rect{L0, T0 + dy, R0 + dx, B0};
@@ -218,13 +278,25 @@ struct Drag {
     if (keep) {
       std::int32_t u = MirroredDx(dy);
       if (u < dx) {
-        if (L0 + u < ML) u = ML - L0, dy = MirroredDy(u);
+        if (L0 + u < ML) {
+          u = ML - L0;
+          dy = MirroredDy(u);
+        }
         dx = u;
-        if (L0 + dx > R0 - kMinimumFrameSide) dx = R0 - kMinimumFrameSide - L0, dy = MirroredDy(dx);
+        if (L0 + dx > R0 - kMinimumFrameSide) {
+          dx = R0 - kMinimumFrameSide - L0;
+          dy = MirroredDy(dx);
+        }
       } else {
         dy = MirroredDy(dx);
-        if (B0 + dy > MB) dy = MB - B0, dx = MirroredDx(dy);
-        if (B0 + dy < T0 + kMinimumFrameSide) dy = T0 + kMinimumFrameSide - B0, dx = MirroredDx(dy);
+        if (B0 + dy > MB) {
+          dy = MB - B0;
+          dx = MirroredDx(dy);
+        }
+        if (B0 + dy < T0 + kMinimumFrameSide) {
+          dy = T0 + kMinimumFrameSide - B0;
+          dx = MirroredDx(dy);
+        }
       }
     }
     return Rect{L0 + dx, T0, R0, B0 + dy};
