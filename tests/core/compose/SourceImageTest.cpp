@@ -152,6 +152,19 @@ TEST(RenderLogo, WithoutProportionsThePartIsFittedUndistorted) {
   EXPECT_EQ(image.LogoPicture.Height(), 43);
 }
 
+TEST(RenderLogo, APartThatRoundsAwayToNothingIsNotResampled) {
+  // A 2000 × 16 strip fitted into a 16 × 16 logo is 0.128 pixels high.
+  TLogoDirObject logo = Logo(16, 16, FitKind::Bigger, false);
+  TSourceImage image(500, 500, false, logo, Bitmap(2000, 16, kRed));
+  image.ComputeSelectionSpace();
+  InitialFrame(logo, image);
+  Bitmap target;
+  RenderOutcome outcome = image.RenderLogo(target, false, kGreen);
+  EXPECT_EQ(outcome.dest.Height(), 0);
+  EXPECT_TRUE(image.LogoPicture.Empty());
+  EXPECT_EQ(target.Pixel(8, 8), kWhite);
+}
+
 TEST(RenderLogo, AFrameOutsideThePictureKeepsThePreviousLogo) {
   TLogoDirObject logo = Logo(128, 128);
   TSourceImage image(500, 500, false, logo, Bitmap(200, 100, kRed));
