@@ -261,6 +261,23 @@ class NearestColor {
   std::array<std::vector<std::int32_t>, 3> axisNear_, axisFar_;
 };
 
+// The octree's cuts follow the bits of the colour values, not the picture;
+// moving each palette colour to the mean of the cells nearest to it (a round
+// of k-means) fits the palette to the picture's clusters.
+constexpr int kRefineRounds = 1;
+
+void Refine(std::vector<Color>& palette, const std::vector<ColorSum>& cells) {
+  NearestColor nearest(palette);
+  std::vector<ColorSum> members(palette.size());
+  for (const ColorSum& cell : cells) {
+    const Color mean = cell.Average();
+    members[nearest.Find(RedOf(mean), GreenOf(mean), BlueOf(mean))].Add(cell);
+  }
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    if (members[i].count > 0) palette[i] = members[i].Average();
+  }
+}
+
 std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
   std::vector<Color> palette;
   if (CollectFewColors(picture, maxColors, palette)) return palette;
@@ -296,6 +313,8 @@ std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
   palette.clear();
   for (const ColorSum& cluster : clusters)
     palette.push_back(cluster.Average());
+  for (int round = 0; round < kRefineRounds; ++round)
+    Refine(palette, cells);
   return palette;
 }
 
