@@ -1,7 +1,6 @@
 #include "core/catalogues/PhoneCatalogue.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <stdexcept>
 
 #include <pugixml.hpp>
@@ -57,11 +56,7 @@ std::vector<PhoneMake> ReadMakes(const pugi::xml_node& root) {
   return makes;
 }
 
-// pugixml would take a folder for a file of unknown length.
 void LoadCatalogueDocument(pugi::xml_document& doc, const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored))
-    throw UnreadableCatalogue(path + " is a folder");
   std::string error;
   if (!LoadXmlFile(doc, path, error)) throw UnreadableCatalogue(error);
 }

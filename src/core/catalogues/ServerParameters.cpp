@@ -1,6 +1,5 @@
 #include "core/catalogues/ServerParameters.h"
 
-#include <filesystem>
 #include <stdexcept>
 
 #include <pugixml.hpp>
@@ -70,11 +69,9 @@ std::string ServerParameters::SendToFriendAddress() const {
 void ReadServerParameters(const std::string& programFolder, ServerParameters& parameters,
                           Prompts& prompts) {
   const std::string path = programFolder + kParametersFile;
-  std::error_code ignored;
-  std::string error = "It is a folder";
+  std::string error;
   pugi::xml_document doc;
-  // pugixml would take a folder for a file of unknown length.
-  if (std::filesystem::is_directory(path, ignored) || !LoadXmlFile(doc, path, error))
+  if (!LoadXmlFile(doc, path, error))
     throw QuilletError(std::string("Cannot read the parameters file ") + kParametersFile + ": " +
                        error);
   pugi::xml_node root = doc.document_element();

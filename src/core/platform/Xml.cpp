@@ -1,5 +1,6 @@
 #include "core/platform/Xml.h"
 
+#include <filesystem>
 #include <sstream>
 
 #include "core/platform/AtomicFile.h"
@@ -22,7 +23,14 @@ std::optional<std::string> AttributeText(const pugi::xml_node& element, const ch
 }
 
 bool LoadXmlFile(pugi::xml_document& doc, const std::string& path, std::string& error) {
-  pugi::xml_parse_result result = doc.load_file(path.c_str(), pugi::parse_default, pugi::encoding_auto);
+  // pugixml would take a folder's size for a file's and ask for a huge buffer.
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored) && !std::filesystem::is_regular_file(path, ignored)) {
+    error = "Not a regular file";
+    return false;
+  }
+  pugi::xml_parse_result result =
+      doc.load_file(path.c_str(), pugi::parse_default, pugi::encoding_auto);
   if (result) return true;
   error = result.description();
   return false;

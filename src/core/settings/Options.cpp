@@ -133,9 +133,6 @@ std::string OptionText(const Options& options, const Field& field) {
 // Reads the file over the defaults; false when it is damaged. Options read
 // before the damage keep their values.
 bool ReadOptionsFile(const std::string& path, Options& options) {
-  // pugixml would take a folder for a file of unknown length.
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return false;
   pugi::xml_document doc;
   std::string error;
   if (!LoadXmlFile(doc, path, error)) return false;

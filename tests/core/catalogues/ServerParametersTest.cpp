@@ -116,7 +116,7 @@ TEST(ServerParameters, UnreadableFileGoesToTheErrorReport) {
   };
   const Case cases[] = {
       {"missing", nullptr, "File was not found", Defaults()},
-      {"folder", "/", "folder", Defaults()},
+      {"folder", "/", "Not a regular file", Defaults()},
       {"not well-formed", "<parameters><uploadhost value=\"x\"></parameters>", "parameters.xml",
        Defaults()},
       {"value attribute in another case",

@@ -151,6 +151,9 @@ TEST(Xml, LoadReportsParserText) {
   EXPECT_FALSE(LoadXmlFile(doc, path, error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(LoadXmlFile(doc, dir.Path() + "missing.xml", error));
+  dir.MakeDir("folder.xml");
+  EXPECT_FALSE(LoadXmlFile(doc, dir.Path() + "folder.xml", error));
+  EXPECT_EQ(error, "Not a regular file");
 }
 
 TEST(ProgramFolder, DataDirWinsThenEnvironmentThenExecutable) {
