@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/PictureBytes.h"
 #include "core/platform/AtomicFile.h"
+#include "support/RunProcess.h"
 #include "support/TempDir.h"
 
 namespace quillet {
@@ -115,6 +117,56 @@ TEST(PictureFiles, AFailedEncodingLeavesTheOldFileAlone) {
     ++entries;
   }
   EXPECT_EQ(entries, 1u) << "no temporary file left behind";
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// What ImageMagick reads from a file, transparency over white.
+Bitmap AsReadByImageMagick(const std::string& path) {
+  TempDir dir;
+  const std::string out = dir.Path() + "out.ppm";
+  testing::ProcessResult result =
+      testing::RunProcess("/usr/bin/convert", {path, "-background", "white", "-alpha", "remove",
+                                               "-alpha", "off", "-depth", "8", "ppm:" + out});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::istringstream ppm(ReadWholeFile(out));
+  std::string magic;
+  int width = 0, height = 0, max = 0;
+  ppm >> magic >> width >> height >> max;
+  ppm.get();
+  Bitmap picture(width, height);
+  ppm.read(reinterpret_cast<char*>(picture.Data()),
+           static_cast<std::streamsize>(picture.SizeInBytes()));
+  return picture;
+}
+
+// The fuzzers' seeds are small pictures written by ImageMagick: every one
+// must decode to its 8 × 6 picture (10 × 8 for the animation's screen).
+TEST(PictureFiles, DecodeThePicturesOfAnotherWriter) {
+  const std::filesystem::path corpus = std::filesystem::path(QUILLET_SOURCE_DIR) / "fuzz/corpus";
+  int decoded = 0;
+  for (const char* kind : {"jpeg", "png", "gif", "bmp", "dib"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(corpus / kind)) {
+      SCOPED_TRACE(entry.path().string());
+      const std::string text = ReadWholeFile(entry.path().string());
+      const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+      Bitmap picture = std::string(kind) == "dib" ? PaintPackedDib(bytes)
+                                                  : DecodePictureFile(entry.path().string());
+      const bool animated = entry.path().filename() == "animated.gif";
+      EXPECT_EQ(picture.Width(), animated ? 10 : 8);
+      EXPECT_EQ(picture.Height(), animated ? 8 : 6);
+      const bool lossless = std::string(kind) != "jpeg" && std::string(kind) != "dib";
+      if (lossless && !animated) {
+        EXPECT_LE(MaxChannelDifference(picture, AsReadByImageMagick(entry.path().string())), 1);
+      }
+      ++decoded;
+    }
+  }
+  EXPECT_GE(decoded, 20);
 }
 
 }  // namespace

@@ -1,0 +1,12 @@
+// Feeds arbitrary bytes to the JPEG decoder.
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzPictures.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  quillet::fuzz::DecodeOrEmpty(
+      [](auto bytes, std::int64_t limit) { return quillet::DecodeJpeg(bytes, limit); },
+      {data, size});
+  return 0;
+}
