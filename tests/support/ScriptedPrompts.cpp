@@ -1,6 +1,6 @@
 #include "support/ScriptedPrompts.h"
 
-#include <gtest/gtest.h>
+#include "support/TestFailure.h"
 
 namespace quillet::testing {
 
@@ -8,7 +8,7 @@ Answer ScriptedPrompts::Message(MessageKind kind, std::string_view text, Buttons
   shown_.push_back({std::string(CaptionOf(kind)), std::string(text)});
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (answers_.empty()) {
-    ADD_FAILURE() << "unscripted question: " << text;
+    ReportTestFailure("unscripted question: " + std::string(text));
     return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
   }
   Answer answer = answers_.front();
@@ -22,7 +22,7 @@ std::optional<std::string> ScriptedPrompts::Input(std::string_view caption,
   inputPrompts_.push_back(std::string(caption) + "|" + std::string(prompt) + "|" +
                           std::string(initial));
   if (inputs_.empty()) {
-    ADD_FAILURE() << "unscripted input box: " << caption;
+    ReportTestFailure("unscripted input box: " + std::string(caption));
     return std::nullopt;
   }
   auto typed = inputs_.front();
