@@ -191,6 +191,8 @@ TEST(GifEncoder, KeepsFewColoursExactlyAndPadsThePalette) {
     EXPECT_EQ((bytes[10] & 0x07) + 1, bits) << "2^bits entries";
     EXPECT_EQ(DecodeGif(bytes), picture);
   }
+  const Bitmap twoTone = PictureOfLetters({"KWKW", "WWKK"});
+  EXPECT_EQ(DecodeGif(EncodeGif(twoTone, 1)), twoTone);
 }
 
 TEST(GifEncoder, ReducesAPhotoToANearbyPicture) {
