@@ -1,21 +1,20 @@
 #include "core/catalogues/AppState.h"
 
-#include <sys/resource.h>
 
-#include <csignal>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/app/ErrorReport.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 
@@ -46,18 +45,6 @@ std::string AppState(const std::string& body) {
 }
 std::string PathElement(const std::string& value) {
   return "<activenodepath value=\"" + value + "\"/>";
-}
-
-void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = bytes;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  action();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
 }
 
 TEST(AppState, ActiveNodePathLeavesOutTheRoot) {
@@ -171,7 +158,10 @@ TEST(AppState, FailedWriteKeepsTheOldFile) {
   SampleTree t;
   dir.Write("appstate.xml", "<appstate/>");
   bool written = true;
-  WithFileSizeLimit(16, [&] { written = WriteAppState(&t.photo, dir.Path(), prompts); });
+  {
+    FileSizeLimit fullDisk(16);
+    written = WriteAppState(&t.photo, dir.Path(), prompts);
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(dir.Read("appstate.xml"), "<appstate/>");
   EXPECT_FALSE(WriteAppState(&t.photo, dir.Path() + "missing/", prompts));

@@ -1,20 +1,19 @@
 #include "core/logodir/LogoDirectoryFile.h"
 
-#include <sys/resource.h>
 
-#include <csignal>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 
@@ -51,20 +50,6 @@ std::vector<std::string> Describe(const std::vector<DroppedElement>& dropped) {
   for (const auto& d : dropped)
     out.push_back(d.path + " (" + d.reason + ")");
   return out;
-}
-
-// Runs `action` while no file may grow beyond `bytes`: writes then fail as
-// on a full disk, even for root.
-void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = bytes;
-  ::setrlimit(RLIMIT_FSIZE, &limited);
-  action();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
 }
 
 class LogoDirectoryFileTest : public ::testing::Test {
@@ -358,7 +343,10 @@ TEST_F(LogoDirectoryFileTest, FailedSaveKeepsTheOldFile) {
   File("a.jpg");
   tree.Append(tree.Root(), TLogoDirObject(NodeKind::Logo, "a.jpg"));
   bool saved = true;
-  WithFileSizeLimit(16, [&] { saved = SaveLogoDirectory(tree, dir.Path(), prompts); });
+  {
+    FileSizeLimit fullDisk(16);
+    saved = SaveLogoDirectory(tree, dir.Path(), prompts);
+  }
   EXPECT_FALSE(saved);
   EXPECT_EQ(prompts.Lines(), std::vector<std::string>{"Error: Unable to save mobile directory"});
   EXPECT_EQ(dir.Read("logodirectory.xml"), "<logodirectory/>");

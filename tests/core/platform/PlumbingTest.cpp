@@ -1,7 +1,5 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,12 +13,14 @@
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Text.h"
 #include "core/platform/Xml.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 
@@ -29,12 +29,24 @@ TEST(ParseInt32, AcceptsDecimalIntegersOnly) {
     const char* text;
     std::optional<int> value;
   } cases[] = {
-      {"0", 0},          {"128", 128},       {"-1", -1},         {"+7", 7},
-      {" 42 ", 42},      {"2147483647", 2147483647},             {"-2147483648", -2147483647 - 1},
-      {"2147483648", {}}, {"", {}},           {"abc", {}},        {"12px", {}},
-      {"1.5", {}},       {"+-5", {}},        {"--5", {}},        {"0x10", {}},
+      {"0", 0},
+      {"128", 128},
+      {"-1", -1},
+      {"+7", 7},
+      {" 42 ", 42},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
+      {"2147483648", {}},
+      {"", {}},
+      {"abc", {}},
+      {"12px", {}},
+      {"1.5", {}},
+      {"+-5", {}},
+      {"--5", {}},
+      {"0x10", {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseInt32(c.text), c.value) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(ParseInt32(c.text), c.value) << c.text;
 }
 
 TEST(NameParts, ExtensionIsFromTheLastDot) {
@@ -95,19 +107,13 @@ TEST(AtomicFile, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(dir.Read("sub/data.xml"), "old");
 }
 
-// A file-size limit makes write() fail as on a full disk, even for root.
 TEST(AtomicFile, FullDiskKeepsTheOldFileAndLeavesNoTemporary) {
   TempDir dir;
   std::string path = dir.Write("data.xml", "old");
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 16;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THROW(WriteFileAtomically(path, std::string(4096, 'x')), std::runtime_error);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  {
+    FileSizeLimit fullDisk(16);
+    EXPECT_THROW(WriteFileAtomically(path, std::string(4096, 'x')), std::runtime_error);
+  }
   EXPECT_EQ(dir.Read("data.xml"), "old");
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
@@ -126,8 +132,7 @@ TEST(Xml, WritesWithoutDeclarationOrIndentation) {
   auto root = doc.append_child("options");
   root.append_child("login").append_attribute("value") = "a&b";
   root.append_child("empty").append_attribute("value") = "";
-  EXPECT_EQ(SerializeXml(doc),
-            "<options><login value=\"a&amp;b\"/><empty value=\"\"/></options>");
+  EXPECT_EQ(SerializeXml(doc), "<options><login value=\"a&amp;b\"/><empty value=\"\"/></options>");
 }
 
 TEST(Xml, ElementNamesFoldCaseAttributesDoNot) {

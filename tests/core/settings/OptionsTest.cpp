@@ -1,20 +1,20 @@
 #include "core/settings/Options.h"
 
-#include <sys/resource.h>
 
-#include <csignal>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace quillet {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::ScriptedPrompts;
 using testing::TempDir;
 
@@ -250,15 +250,11 @@ TEST(Options, FailedSaveKeepsTheOldFile) {
   const std::string old = "<options><login value=\"old\"/></options>";
   dir.Write("options.xml", old);
   ScriptedPrompts prompts;
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 64;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  bool written = SaveOptions(Edited(), dir.Path(), prompts);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  bool written;
+  {
+    FileSizeLimit fullDisk(64);
+    written = SaveOptions(Edited(), dir.Path(), prompts);
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(prompts.Lines(), (std::vector<std::string>{"Error: Error saving application options"}));
   EXPECT_EQ(dir.Read("options.xml"), old);
