@@ -1,7 +1,50 @@
-// Placeholder entry until the main window lands; its owner replaces this file.
+// Process entry of the picture tool: the program folder, the single-instance
+// check, the windows in their fixed order, and the message loop.
 #include <QApplication>
+#include <QIcon>
+#include <optional>
+#include <string>
+
+#include "core/app/ErrorReport.h"
+#include "core/app/ProgramFolder.h"
+#include "gui/app/MainAppForm.h"
+#include "gui/app/QtPrompts.h"
+#include "gui/app/SingleInstance.h"
+#include "gui/settings/OptionsForm.h"
+
+namespace {
+
+// "--data-dir DIR" or "--data-dir=DIR" names the program folder.
+std::optional<std::string> DataDirOption(const QStringList& arguments) {
+  const QString option = QStringLiteral("--data-dir");
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == option && i + 1 < arguments.size()) return arguments[i + 1].toStdString();
+    if (argument.startsWith(option + '=')) return argument.mid(option.size() + 1).toStdString();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  return 0;
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(
+      QString::fromUtf8(quillet::kApplicationTitle.data(), quillet::kApplicationTitle.size()));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillet.svg")));
+  const std::string programFolder =
+      quillet::ResolveProgramFolder(DataDirOption(QApplication::arguments()));
+
+  quillet::QtPrompts prompts;
+  quillet::SingleInstance instance;
+  quillet::TMainAppForm mainForm(programFolder, prompts, &instance);
+  prompts.SetParent(&mainForm);
+  // A second copy, or a catalogue that cannot be used: end without writing.
+  if (mainForm.EndRequested()) return 0;
+
+  quillet::TOptionsForm optionsForm(programFolder, prompts, &mainForm);
+  mainForm.AttachOptionsForm(&optionsForm);
+
+  mainForm.show();
+  return QApplication::exec();
 }

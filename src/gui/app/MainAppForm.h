@@ -1,0 +1,337 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/app/CommandState.h"
+#include "core/catalogues/PhoneCatalogue.h"
+#include "core/catalogues/ServerParameters.h"
+#include "core/codecs/Codecs.h"
+#include "core/compose/ImageStatus.h"
+#include "core/compose/SourceImage.h"
+#include "core/logodir/LogoTree.h"
+#include "core/platform/Prompts.h"
+#include "core/settings/Options.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+namespace quillet {
+
+class LogoTreeModel;
+class SingleInstance;
+class THelpForm;
+class TAboutBox;
+class TOptionsForm;
+class TPictureBox;
+
+// Whether a scanner Source Manager is installed; asked once, the answer kept.
+bool TWAIN_SourceManagerPresent();
+
+// The main window: the logo directory tree, the source and logo panes, the
+// properties and upload panels, every command, and the program's start-up,
+// activation and shutdown routines.
+class TMainAppForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Runs the start-up routine. `instance` claims the program's single-instance
+  // name (nullptr: run alone, as the tests do).
+  TMainAppForm(std::string programFolder, Prompts& prompts, SingleInstance* instance = nullptr,
+               QWidget* parent = nullptr);
+  ~TMainAppForm() override;
+
+  // Start-up found another running copy or an unusable catalogue: the program
+  // ends at once and writes nothing.
+  bool EndRequested() const { return endRequested_; }
+  // Whether start-up got as far as reading the logo directory; a directory
+  // never read is never written over the file.
+  bool LogoDirectoryRead() const { return logoDirectoryRead_; }
+
+  // The windows created after this one.
+  void AttachOptionsForm(TOptionsForm* form) { optionsForm_ = form; }
+  void AttachAboutBox(TAboutBox* box) { aboutBox_ = box; }
+  void AttachHelpForm(THelpForm* form) { helpForm_ = form; }
+
+  // The options in force: the options window's, or the defaults while it
+  // does not exist yet.
+  const Options& CurrentOptions() const;
+
+  LogoTree& Tree() { return tree_; }
+  const PhoneCatalogue& Catalogue() const { return catalogue_; }
+  const ServerParameters& Parameters() const { return parameters_; }
+  const std::string& ProgramFolder() const { return programFolder_; }
+  Prompts& UserPrompts() { return prompts_; }
+
+  // The selected node, or nullptr when nothing is selected.
+  LogoNode* SelectedNode() const;
+  // The selected node, or the root when nothing is selected.
+  LogoNode& CurrentNode();
+  // Selects a node as a user's click would (nullptr clears the selection).
+  void SelectNode(LogoNode* node);
+
+  TSourceImage* CurrentSourceImage() const { return currentSourceImage_.get(); }
+  TLogoDirObject* CurrentLogoObject() const { return currentLogoObject_; }
+  TLogoDirObject NewLogoTemplate;
+  bool FitImageIntoPane() const { return fitImageIntoPane_; }
+
+  QSpinBox* LogoWidth() const { return LogoWidthUpDown; }
+  QSpinBox* LogoHeight() const { return LogoHeightUpDown; }
+  QString ImageStatusText(int panel) const;
+  QString StatusText() const;
+
+  // Whether an upload or a send-to-friend worker runs.
+  bool IsUploading() const;
+  bool IsSending() const;
+
+ public slots:
+  // Activation steps: first activation reads the application state; every
+  // activation checks for a handed-over picture and refreshes the commands.
+  void FormActivate();
+  void RefreshCommandState();
+
+  void LogoTreeViewChange();
+  void ShowSelectedNode();
+  void ShowNodeProperties();
+  void StorePanelToNode();
+  void LogoPropertiesChanged();
+  void UpdateImageStatus();
+
+  void PhoneMakeChange();
+  void PhoneModelChange();
+  void LogoWidthChange();
+  void LogoHeightChange();
+  void FitIntoClick();
+  void KeepProportionsClick();
+  void FitimageintopaneClick();
+  void SourceImageScrollBoxResize();
+  void Options1Click();
+
+  void SourceImageMouseDown(int x, int y);
+  void SourceImageMouseMove(int x, int y);
+  void SourceImageMouseUp(int x, int y);
+  void SelFrameTimerTimer();
+  void ImageCursorTimerTimer();
+  void UpdateFrameCursor(int x, int y);
+  void DragStep(int x, int y);
+
+  void LogoTreePopupMenuPopup();
+  void SourceImagePopupMenuPopup();
+  void TargetImagePopupMenuPopup();
+  void StatusBarResize();
+  // A right press selects the node under the pointer before the pop-up opens.
+  void LogoTreeViewMouseDown(Qt::MouseButton button, QPoint position);
+
+  // The shutdown routine; the program then ends.
+  void Exit1Click();
+
+  void ContentsToolButtonClick();
+  void FAQMenuItemClick();
+  void AboutToolButtonClick();
+  void WallpaperandbackgroundCollection1Click();
+
+  // Commands whose work lives with their own subsystems.
+  void Open1Click();
+  void SaveMenuItemClick();
+  void AcquireImageMenuItemClick();
+  void SelectSourceMenuItemClick();
+  void GrabFromScreenMenuItemClick();
+  void UploadMenuItemClick();
+  void Newfolder1Click();
+  void RenameMenuItemClick();
+  void DeleteMenuItemClick();
+  void ConvertToFormatClick(quillet::LogoFormat format);
+  void MirrorImageClick(bool horizontally);
+  void RotateImageClick(int degrees);
+  void SendToFriendMenuItemClick();
+  // Takes a picture address handed over by a browser.
+  void PictureHandOffCheck();
+
+ public:
+  // Controls, named as the program names them (also their object names).
+  QTreeView* LogoTreeView = nullptr;
+  QScrollArea* SourceImageScrollBox = nullptr;
+  TPictureBox* SourceImage = nullptr;
+  QScrollArea* TargetBkgndScrollBox = nullptr;
+  TPictureBox* TargetImage = nullptr;
+  QWidget* ImageStatusBar = nullptr;
+  QWidget* ImageToolPanel = nullptr;
+  QComboBox* PhoneMake = nullptr;
+  QComboBox* PhoneModel = nullptr;
+  QSpinBox* LogoWidthUpDown = nullptr;
+  QSpinBox* LogoHeightUpDown = nullptr;
+  QGroupBox* FitInto = nullptr;
+  QButtonGroup* FitIntoButtons = nullptr;
+  QCheckBox* KeepProportions = nullptr;
+  QWidget* UploadPanel = nullptr;
+  QPushButton* UploadButton = nullptr;
+  QLineEdit* ImageWapShortURL = nullptr;
+  QPlainTextEdit* ImageWapURL = nullptr;
+  QLineEdit* ImageID = nullptr;
+  QStatusBar* StatusBar = nullptr;
+  QLabel* StatusPanel = nullptr;
+  QWidget* ProgressPanel = nullptr;
+  QTimer* SelFrameTimer = nullptr;
+  QTimer* ImageCursorTimer = nullptr;
+
+  // Menu items.
+  QAction* Open1 = nullptr;
+  QAction* SaveMenuItem = nullptr;
+  QMenu* ImportFromTWAINMenuItem = nullptr;
+  QAction* AcquireImageMenuItem = nullptr;
+  QAction* SelectSourceMenuItem = nullptr;
+  QAction* GrabFromScreenMenuItem = nullptr;
+  QAction* UploadMenuItem = nullptr;
+  QAction* Newfolder1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* RenameMenuItem = nullptr;
+  QAction* DeleteMenuItem = nullptr;
+  QMenu* MMConverttoformat = nullptr;
+  QMenu* MMMirrorImage = nullptr;
+  QMenu* MMRotateImage = nullptr;
+  QAction* Options1 = nullptr;
+  QAction* Fitimageintopane = nullptr;
+  QMenu* LinksMenu = nullptr;
+  QAction* Contents1 = nullptr;
+  QAction* FAQMenuItem = nullptr;
+  QAction* SendToFriendMenuItem = nullptr;
+  QAction* About1 = nullptr;
+
+  // Tool buttons.
+  QToolButton* OpenToolButton = nullptr;
+  QToolButton* SaveToolButton = nullptr;
+  QToolButton* ImportFromTWAINToolButton = nullptr;
+  QToolButton* GrabFromScreenToolButton = nullptr;
+  QToolButton* UploadToolButton = nullptr;
+  QToolButton* NewFolderToolButton = nullptr;
+  QToolButton* RenameToolButton = nullptr;
+  QToolButton* DeleteToolButton = nullptr;
+  QToolButton* ConvertToolButton = nullptr;
+  QToolButton* MirrorToolButton = nullptr;
+  QToolButton* RotateToolButton = nullptr;
+  QToolButton* OptionsToolButton = nullptr;
+  QToolButton* FitToPaneToolButton = nullptr;
+  QToolButton* LinksToolButton = nullptr;
+  QToolButton* ContentsToolButton = nullptr;
+  QToolButton* SendToFriendToolButton = nullptr;
+  QToolButton* AboutToolButton = nullptr;
+  QToolButton* ExitToolButton = nullptr;
+
+  // Pop-up menus and their items.
+  QMenu* LogoTreePopupMenu = nullptr;
+  QAction* OpenPopupMenuItem = nullptr;
+  QAction* SavePopupMenuItem = nullptr;
+  QAction* UploadPopupMenuItem = nullptr;
+  QAction* NewFolderPopupMenuItem = nullptr;
+  QAction* RenamePopupMenuItem = nullptr;
+  QAction* DeletePopupMenuItem = nullptr;
+  QMenu* TVConvertToFormat = nullptr;
+  QMenu* TVMirrorImage = nullptr;
+  QMenu* TVRotateImage = nullptr;
+  QMenu* SourceImagePopupMenu = nullptr;
+  QAction* UploadSrcImgMenuItem = nullptr;
+  QAction* FitToPaneSrcImgMenuItem = nullptr;
+  QMenu* SIConvertToFormat = nullptr;
+  QMenu* SIMirrorImage = nullptr;
+  QMenu* SIRotateImage = nullptr;
+  QMenu* TargetImagePopupMenu = nullptr;
+  QAction* UploadTrgImgMenuItem = nullptr;
+
+  // The convert items of the main menu, the tool button's drop-down, the tree
+  // pop-up and the source pop-up, each in the order BMP, JPG, GIF, PNG.
+  std::array<std::array<QAction*, kConvertItemCount>, 4> ConvertItems{};
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Layout, menus and tool bar.
+  void CreateControls();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePopupMenus();
+  void CreateTreePanel(QSplitter* splitter);
+  QWidget* CreatePictureArea();
+  QWidget* CreatePropertiesPanel();
+  QWidget* CreateUploadPanel();
+  void CreateStatusBar();
+  void ConnectControls();
+  QMenu* AddConvertMenu(QMenu* parent, const QString& prefix, int set);
+  QMenu* AddMirrorMenu(QMenu* parent, const QString& prefix, const QString& title);
+  QMenu* AddRotateMenu(QMenu* parent, const QString& prefix, const QString& title);
+  void AddLinks(QMenu* menu);
+  void CentreOnScreen();
+
+  // Start-up and shutdown.
+  void RunStartup(SingleInstance* instance);
+  void FillPhoneMakes();
+  void ShutdownRoutine();
+  void BringToFront();
+  void SyncTreeExpansion();
+  void CloseHelp();
+
+  // Display.
+  CommandFacts CurrentFacts();
+  void ShowLogo(LogoNode& node);
+  void ShowEmptyPanes();
+  void RenderTargetLogo();
+  void ShowUploadFields();
+  void ClearUploadFields();
+
+  // Frame.
+  void RepaintFrameLines(const Rect& frame);
+  void ApplyFrameCursor(FrameCursorKind kind);
+
+  std::string programFolder_;
+  Prompts& prompts_;
+  LogoTree tree_;
+  LogoTreeModel* treeModel_ = nullptr;
+  PhoneCatalogue catalogue_;
+  ServerParameters parameters_;
+
+  bool endRequested_ = false;
+  bool logoDirectoryRead_ = false;
+  bool firstActivationDone_ = false;
+  bool shutdownDone_ = false;
+  bool fitImageIntoPane_ = false;
+
+  std::unique_ptr<TSourceImage> currentSourceImage_;
+  TLogoDirObject* currentLogoObject_ = nullptr;
+  bool DisplayBusy = false;
+  bool PanelFilling = false;
+  bool PropertiesBusy = false;
+  FrameDrag drag_;
+  bool MouseBusy = false;
+
+  std::string LastSaveFolder;
+  std::array<int, 3> memberStatus_{-1, -1, -1};
+  int uploadAnimationPhase_ = -1;
+
+  // Created after this window and ended before it.
+  TOptionsForm* optionsForm_ = nullptr;
+  TAboutBox* aboutBox_ = nullptr;
+  THelpForm* helpForm_ = nullptr;
+  std::array<QLabel*, 4> imageStatusPanels_{};
+};
+
+}  // namespace quillet

@@ -1,0 +1,129 @@
+// The selection frame: marching ants, cursors and dragging with the mouse.
+#include <QApplication>
+#include <QCursor>
+#include <QScrollArea>
+#include <QTimer>
+
+#include "gui/app/MainAppForm.h"
+#include "gui/compose/PictureBox.h"
+
+namespace quillet {
+
+namespace {
+
+QCursor CursorOf(FrameCursorKind kind) {
+  switch (kind) {
+    case FrameCursorKind::HandFlat:
+      return QCursor(Qt::OpenHandCursor);
+    case FrameCursorKind::SizeNwse:
+      return QCursor(Qt::SizeFDiagCursor);
+    case FrameCursorKind::SizeNesw:
+      return QCursor(Qt::SizeBDiagCursor);
+    case FrameCursorKind::SizeWe:
+      return QCursor(Qt::SizeHorCursor);
+    case FrameCursorKind::SizeNs:
+      return QCursor(Qt::SizeVerCursor);
+    case FrameCursorKind::Arrow:
+      break;
+  }
+  return QCursor(Qt::ArrowCursor);
+}
+
+void RestoreApplicationCursor() {
+  while (QApplication::overrideCursor() != nullptr)
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace
+
+void TMainAppForm::SelFrameTimerTimer() {
+  if (!currentSourceImage_ || SourceImage->Picture().Empty()) return;
+  currentSourceImage_->DrawFrame(SourceImage->Picture());
+  currentSourceImage_->AdvanceAnts();
+  RepaintFrameLines(currentSourceImage_->FrameInView());
+}
+
+void TMainAppForm::RepaintFrameLines(const Rect& frame) {
+  SourceImage->RepaintRect(Rect{frame.left, frame.top, frame.right, frame.top + 1});
+  SourceImage->RepaintRect(Rect{frame.left, frame.bottom - 1, frame.right, frame.bottom});
+  SourceImage->RepaintRect(Rect{frame.left, frame.top, frame.left + 1, frame.bottom});
+  SourceImage->RepaintRect(Rect{frame.right - 1, frame.top, frame.right, frame.bottom});
+}
+
+void TMainAppForm::ImageCursorTimerTimer() {
+  const QPoint global = QCursor::pos();
+  const bool overPicture = SourceImage->rect().contains(SourceImage->mapFromGlobal(global));
+  QWidget* viewport = SourceImageScrollBox->viewport();
+  const bool overPane = viewport->rect().contains(viewport->mapFromGlobal(global));
+  if (overPicture && overPane) return;
+  RestoreApplicationCursor();
+  ImageCursorTimer->stop();
+}
+
+void TMainAppForm::ApplyFrameCursor(FrameCursorKind kind) {
+  const QCursor cursor = CursorOf(kind);
+  SourceImage->setCursor(cursor);
+  if (QApplication::overrideCursor() != nullptr) {
+    QApplication::changeOverrideCursor(cursor);
+  } else {
+    QApplication::setOverrideCursor(cursor);
+  }
+}
+
+void TMainAppForm::UpdateFrameCursor(int x, int y) {
+  const LogoNode* node = SelectedNode();
+  if (node == nullptr || !node->IsLogo() || drag_.Dragging || !currentSourceImage_) return;
+  ApplyFrameCursor(FrameCursor(x, y, currentSourceImage_->FrameForHitTest()));
+}
+
+void TMainAppForm::SourceImageMouseDown(int x, int y) {
+  if (MouseBusy) return;
+  MouseBusy = true;
+  drag_.Dragging = true;
+  UpdateFrameCursor(x, y);
+  const LogoNode* node = SelectedNode();
+  if (node != nullptr && node->IsLogo() && currentSourceImage_) {
+    BeginFrameDrag(drag_, Point{x, y}, *currentSourceImage_);
+  } else {
+    drag_.DragKind = FrameHit::None;
+  }
+  MouseBusy = false;
+}
+
+void TMainAppForm::SourceImageMouseMove(int x, int y) {
+  if (MouseBusy) return;
+  ImageCursorTimer->start();
+  MouseBusy = true;
+  UpdateFrameCursor(x, y);
+  DragStep(x, y);
+  UpdateImageStatus();
+  MouseBusy = false;
+}
+
+void TMainAppForm::SourceImageMouseUp(int x, int y) {
+  if (MouseBusy) return;
+  MouseBusy = true;
+  const LogoNode* node = SelectedNode();
+  if (drag_.Dragging && node != nullptr && node->IsLogo() && currentSourceImage_ &&
+      !CurrentOptions().showlogochange) {
+    RenderTargetLogo();
+  }
+  drag_.Dragging = false;
+  UpdateFrameCursor(x, y);
+  UpdateImageStatus();
+  MouseBusy = false;
+}
+
+void TMainAppForm::DragStep(int x, int y) {
+  const LogoNode* node = SelectedNode();
+  if (node == nullptr || !node->IsLogo() || !currentSourceImage_) return;
+  if (!drag_.Dragging || drag_.DragKind == FrameHit::None) return;
+  const Rect before = currentSourceImage_->FrameInView();
+  if (!ContinueFrameDrag(drag_, Point{x, y}, *currentSourceImage_, SourceImage->Picture())) return;
+  // Only the old and the new frame lines changed.
+  RepaintFrameLines(before);
+  RepaintFrameLines(currentSourceImage_->FrameInView());
+  if (CurrentOptions().showlogochange) RenderTargetLogo();
+}
+
+}  // namespace quillet

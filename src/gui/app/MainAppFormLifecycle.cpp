@@ -1,0 +1,163 @@
+// Start-up, activation and shutdown of the main window.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTimer>
+#include <QTreeView>
+
+#include "core/app/ErrorReport.h"
+#include "core/catalogues/AppState.h"
+#include "core/logodir/LogoDirectoryFile.h"
+#include "gui/app/MainAppForm.h"
+#include "gui/app/SingleInstance.h"
+#include "gui/compose/PictureBox.h"
+#include "gui/logodir/LogoTreeModel.h"
+#include "gui/settings/OptionsForm.h"
+
+namespace quillet {
+
+namespace {
+
+// The caption a second start looks for; the window starts with another one
+// so that it never finds itself.
+const char* const kStartingCaption = "Quillet Starting";
+
+}  // namespace
+
+TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleInstance* instance,
+                           QWidget* parent)
+    : QMainWindow(parent), programFolder_(std::move(programFolder)), prompts_(prompts) {
+  setWindowTitle(QLatin1String(kStartingCaption));
+  firstActivationDone_ = false;
+  CreateControls();
+  RunStartup(instance);
+}
+
+TMainAppForm::~TMainAppForm() {
+  // The override belongs to this window's picture; do not leave it behind.
+  if (SelFrameTimer != nullptr) SelFrameTimer->stop();
+  currentSourceImage_.reset();
+}
+
+void TMainAppForm::RunStartup(SingleInstance* instance) {
+  // The GIF encoder's process-wide defaults are the encoder settings' own
+  // defaults, so there is nothing to set here.
+  if (instance != nullptr) {
+    if (instance->Claim() == SingleInstance::Outcome::OtherRunning) {
+      endRequested_ = true;
+      return;
+    }
+    connect(&instance->BusObject(), &TQuilletBusObject::ActivateRequested, this,
+            &TMainAppForm::BringToFront);
+  }
+  setWindowTitle(QString::fromUtf8(kApplicationTitle.data(),
+                                   static_cast<qsizetype>(kApplicationTitle.size())));
+
+  NewLogoTemplate = TLogoDirObject();
+  SyncTreeExpansion();
+
+  try {
+    CatalogueReading reading = ReadPhoneCatalogue(programFolder_, prompts_);
+    if (reading.outcome == CatalogueOutcome::EndProgram) {
+      endRequested_ = true;
+      return;
+    }
+    catalogue_ = std::move(reading.catalogue);
+    FillPhoneMakes();
+
+    ReadServerParameters(programFolder_, parameters_, prompts_);
+
+    LoadLogoDirectory(tree_, programFolder_, prompts_);
+    logoDirectoryRead_ = true;
+    SyncTreeExpansion();
+  } catch (const std::exception& error) {
+    // The later steps do not run; in particular the logo directory stays
+    // unread and is therefore never written.
+    prompts_.ReportError(error.what());
+  }
+
+  currentSourceImage_.reset();
+  currentLogoObject_ = nullptr;
+  ClearUploadFields();
+  DisplayBusy = PanelFilling = PropertiesBusy = MouseBusy = false;
+  drag_ = FrameDrag();
+  LastSaveFolder.clear();
+  memberStatus_ = {-1, -1, -1};
+  uploadAnimationPhase_ = -1;
+  SelFrameTimer->start();
+}
+
+void TMainAppForm::FillPhoneMakes() {
+  PhoneMake->clear();
+  for (const std::string& name : catalogue_.MakeNames())
+    PhoneMake->addItem(QString::fromStdString(name));
+  PhoneMake->setCurrentIndex(-1);
+}
+
+void TMainAppForm::SyncTreeExpansion() {
+  treeModel_->ApplyExpansion(*LogoTreeView);
+}
+
+void TMainAppForm::BringToFront() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+bool TMainAppForm::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return QMainWindow::event(event);
+}
+
+void TMainAppForm::FormActivate() {
+  if (endRequested_ || shutdownDone_) return;
+  if (!firstActivationDone_) {
+    try {
+      LogoNode* node = ReadAppState(tree_, programFolder_, prompts_);
+      SyncTreeExpansion();
+      if (node != nullptr) SelectNode(node);
+    } catch (const std::exception& error) {
+      // The flag stays clear: the next activation tries again.
+      prompts_.ReportError(error.what());
+      return;
+    }
+  }
+  PictureHandOffCheck();
+  RefreshCommandState();
+  firstActivationDone_ = true;
+}
+
+const Options& TMainAppForm::CurrentOptions() const {
+  static const Options kDefaults;
+  return optionsForm_ != nullptr ? optionsForm_->Current() : kDefaults;
+}
+
+void TMainAppForm::Options1Click() {
+  if (optionsForm_ == nullptr) return;
+  if (optionsForm_->exec() == QDialog::Accepted) ShowSelectedNode();
+}
+
+void TMainAppForm::closeEvent(QCloseEvent* event) {
+  ShutdownRoutine();
+  event->accept();
+}
+
+void TMainAppForm::Exit1Click() {
+  close();
+}
+
+void TMainAppForm::ShutdownRoutine() {
+  // A start-up that ended the program writes nothing.
+  if (shutdownDone_ || endRequested_) return;
+  shutdownDone_ = true;
+  SelFrameTimer->stop();
+  ImageCursorTimer->stop();
+  WriteAppState(SelectedNode(), programFolder_, prompts_);
+  if (optionsForm_ != nullptr) optionsForm_->SaveCurrent();
+  if (logoDirectoryRead_) SaveLogoDirectory(tree_, programFolder_, prompts_);
+  CloseHelp();
+  QCoreApplication::quit();
+}
+
+}  // namespace quillet

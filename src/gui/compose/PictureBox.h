@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+#include "core/codecs/Bitmap.h"
+
+namespace quillet {
+
+// A picture control that shows a core Bitmap one bitmap pixel to one
+// device-independent pixel, so that mouse positions are bitmap pixels. It
+// takes the size of its bitmap and passes mouse events on as bitmap
+// coordinates. The bitmap is painted straight from its own buffer.
+class TPictureBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TPictureBox(QWidget* parent = nullptr);
+
+  // Drawing into the picture is allowed; call update() (or RepaintRect)
+  // afterwards, and FitToPicture when its size changed.
+  Bitmap& Picture() { return picture_; }
+  const Bitmap& Picture() const { return picture_; }
+  void SetPicture(Bitmap picture);
+  void FitToPicture();
+  // No picture, and the 10 × 10 size of an empty control.
+  void ClearPicture();
+  void RepaintRect(const Rect& rect);
+
+ signals:
+  void MousePressed(int x, int y);
+  void MouseMoved(int x, int y);
+  void MouseReleased(int x, int y);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  Bitmap picture_;
+};
+
+}  // namespace quillet
