@@ -5,22 +5,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
-#include <unordered_map>
 #include <vector>
 
-// Colour reduction in three steps: an octree of the picture's colours is
-// pruned to the palette size (smallest branches first, deepest level first),
-// then every pixel is mapped to its nearest palette colour with
-// Floyd–Steinberg error diffusion in serpentine order, which avoids the
-// diagonal "worms" of left-to-right scanning. The nearest-colour search looks
-// only at the palette colours that can be nearest within a small box of the
-// colour cube, computed once per box that the picture touches.
+// Colour reduction in four steps. A picture of few colours keeps them
+// exactly. Otherwise the pixels are counted in cells of the colour cube (the
+// top five bits of each channel), and an octree over the cells is pruned to
+// the palette size, deepest level first, smallest branches first. One round
+// of k-means over the cells then fits the palette to the picture's clusters.
+// Last, pixels are mapped to the palette with Floyd–Steinberg error diffusion
+// in serpentine order, which avoids the diagonal "worms" of left-to-right
+// scanning; the nearest palette colour of each cell is looked up once and
+// remembered. Everything but the last step works on cells, not pixels.
 
 namespace quillet {
 namespace {
-
-constexpr int kTreeDepth = 6;  // leaves hold colours that agree in the top 6 bits
 
 struct ColorSum {
   std::uint64_t r = 0, g = 0, b = 0, count = 0;
@@ -39,101 +39,203 @@ struct ColorSum {
   }
 };
 
-struct OctreeNode {
-  ColorSum sum;
-  std::array<std::int32_t, 8> children{-1, -1, -1, -1, -1, -1, -1, -1};
-  int level = 0;
-  bool leaf = false;
-};
-
-class Octree {
- public:
-  Octree() { nodes_.emplace_back(); }
-
-  // Adds the pixels of one leaf cell, `sum` of them, whose colours share the
-  // top bits of `r`, `g` and `b`.
-  void Insert(int r, int g, int b, const ColorSum& sum) {
-    std::int32_t node = 0;
-    for (int level = 0; level < kTreeDepth; ++level) {
-      const int shift = 7 - level;
-      const int branch = (((r >> shift) & 1) << 2) | (((g >> shift) & 1) << 1) | ((b >> shift) & 1);
-      std::int32_t child = nodes_[node].children[branch];
-      if (child < 0) {
-        child = static_cast<std::int32_t>(nodes_.size());
-        nodes_[node].children[branch] = child;
-        OctreeNode fresh;
-        fresh.level = level + 1;
-        fresh.leaf = level + 1 == kTreeDepth;
-        if (fresh.leaf) ++leaves_;
-        nodes_.push_back(fresh);
-      }
-      node = child;
-    }
-    nodes_[node].sum.Add(sum);
-  }
-
-  // Prunes the tree to at most `maxLeaves` leaves and returns their sums.
-  std::vector<ColorSum> Reduce(int maxLeaves) {
-    SumSubtree(0);
-    for (int level = kTreeDepth - 1; level >= 1 && leaves_ > maxLeaves; --level) {
-      std::vector<std::int32_t> candidates;
-      for (std::size_t n = 0; n < nodes_.size(); ++n) {
-        if (nodes_[n].level == level && !nodes_[n].leaf) {
-          candidates.push_back(static_cast<std::int32_t>(n));
-        }
-      }
-      std::stable_sort(candidates.begin(), candidates.end(), [this](auto a, auto b) {
-        return nodes_[a].sum.count < nodes_[b].sum.count;
-      });
-      for (std::int32_t n : candidates) {
-        if (leaves_ <= maxLeaves) break;
-        MakeLeaf(n);
-      }
-    }
-    std::vector<ColorSum> sums;
-    CollectLeaves(0, sums);
-    return sums;
-  }
-
- private:
-  void SumSubtree(std::int32_t n) {
-    if (nodes_[n].leaf) return;
-    ColorSum total;
-    for (std::int32_t child : nodes_[n].children) {
-      if (child < 0) continue;
-      SumSubtree(child);
-      total.Add(nodes_[child].sum);
-    }
-    nodes_[n].sum = total;
-  }
-
-  void MakeLeaf(std::int32_t n) {
-    int children = 0;
-    for (std::int32_t& child : nodes_[n].children) {
-      if (child >= 0) ++children;
-      child = -1;
-    }
-    nodes_[n].leaf = true;
-    leaves_ -= children - 1;
-  }
-
-  void CollectLeaves(std::int32_t n, std::vector<ColorSum>& out) const {
-    if (nodes_[n].leaf) {
-      out.push_back(nodes_[n].sum);
-      return;
-    }
-    for (std::int32_t child : nodes_[n].children) {
-      if (child >= 0) CollectLeaves(child, out);
-    }
-  }
-
-  std::vector<OctreeNode> nodes_;
-  int leaves_ = 0;
-};
-
 int SquaredDistance(Color a, Color b) {
   const int dr = RedOf(a) - RedOf(b), dg = GreenOf(a) - GreenOf(b), db = BlueOf(a) - BlueOf(b);
   return dr * dr + dg * dg + db * db;
+}
+
+// ---------------------------------------------------------------------------
+// Pictures of few colours: palette and indices in one pass, exactly.
+
+class ColorIndexTable {
+ public:
+  // Index of `c`, adding it if new; -1 once more than `maxColors` are seen.
+  int IndexOf(Color c, std::vector<Color>& palette, std::size_t maxColors) {
+    for (std::uint32_t slot = Hash(c);; slot = (slot + 1) & (kSlots - 1)) {
+      if (keys_[slot] == kEmpty) {
+        if (palette.size() == maxColors) return -1;
+        keys_[slot] = c;
+        indices_[slot] = static_cast<std::uint8_t>(palette.size());
+        palette.push_back(c);
+        return indices_[slot];
+      }
+      if (keys_[slot] == c) return indices_[slot];
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kSlots = 1024;  // at least four times 256
+  static constexpr Color kEmpty = 0xFFFFFFFFu;   // no colour has a top byte
+  static std::uint32_t Hash(Color c) { return (c * 0x9E3779B1u) >> 22; }
+
+  std::array<Color, kSlots> keys_ = Filled();
+  std::array<std::uint8_t, kSlots> indices_{};
+
+  static std::array<Color, kSlots> Filled() {
+    std::array<Color, kSlots> keys;
+    keys.fill(kEmpty);
+    return keys;
+  }
+};
+
+bool MapFewColors(const Bitmap& picture, std::size_t maxColors, IndexedPicture& out) {
+  ColorIndexTable table;
+  const std::uint8_t* p = picture.Data();
+  const std::uint8_t* end = p + picture.SizeInBytes();
+  std::uint8_t* index = out.indices.data();
+  Color last = 0xFFFFFFFFu;
+  int lastIndex = 0;
+  for (; p != end; p += 3, ++index) {
+    const Color c = MakeColor(p[0], p[1], p[2]);
+    if (c != last) {
+      lastIndex = table.IndexOf(c, out.palette, maxColors);
+      if (lastIndex < 0) return false;
+      last = c;
+    }
+    *index = static_cast<std::uint8_t>(lastIndex);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Octree over the cells of the colour cube.
+
+constexpr int kCellBits = 5;
+
+// Key of a node at `level` (0 root .. kCellBits cells): the top `level` bits
+// of red, green and blue.
+std::uint32_t KeyOf(int r, int g, int b, int level) {
+  const int shift = 8 - level;
+  return (std::uint32_t(r >> shift) << (2 * level)) | (std::uint32_t(g >> shift) << level) |
+         std::uint32_t(b >> shift);
+}
+
+std::uint32_t ParentKey(std::uint32_t key, int level) {
+  const std::uint32_t mask = (1u << level) - 1;
+  const std::uint32_t r = key >> (2 * level), g = (key >> level) & mask, b = key & mask;
+  const int up = level - 1;
+  return ((r >> 1) << (2 * up)) | ((g >> 1) << up) | (b >> 1);
+}
+
+// The pixels counted per cell of the cube: the cells that hold pixels, with
+// the sums of their pixels.
+struct Cells {
+  std::vector<std::uint32_t> keys;
+  std::vector<ColorSum> sums;
+};
+
+// Sums are gathered in 32 bits, which a chunk of 2^24 pixels cannot overflow,
+// and carried into 64 bits after each chunk.
+Cells CountCells(const Bitmap& picture) {
+  constexpr std::size_t kCells = std::size_t{1} << (3 * kCellBits);
+  constexpr std::size_t kChunk = std::size_t{1} << 24;
+  struct Sum32 {
+    std::uint32_t r, g, b, count;
+  };
+  std::vector<Sum32> chunk(kCells);
+  std::vector<std::int32_t> slotOf(kCells, -1);
+  Cells cells;
+  const std::uint8_t* p = picture.Data();
+  const std::uint8_t* end = p + picture.SizeInBytes();
+  while (p != end) {
+    const std::uint8_t* chunkEnd = p + std::min(kChunk * 3, static_cast<std::size_t>(end - p));
+    for (; p != chunkEnd; p += 3) {
+      Sum32& cell = chunk[KeyOf(p[0], p[1], p[2], kCellBits)];
+      cell.r += p[0];
+      cell.g += p[1];
+      cell.b += p[2];
+      ++cell.count;
+    }
+    for (std::uint32_t key = 0; key < kCells; ++key) {
+      Sum32& cell = chunk[key];
+      if (cell.count == 0) continue;
+      if (slotOf[key] < 0) {
+        slotOf[key] = static_cast<std::int32_t>(cells.keys.size());
+        cells.keys.push_back(key);
+        cells.sums.emplace_back();
+      }
+      ColorSum& sum = cells.sums[static_cast<std::size_t>(slotOf[key])];
+      sum.r += cell.r;
+      sum.g += cell.g;
+      sum.b += cell.b;
+      sum.count += cell.count;
+      cell = Sum32{0, 0, 0, 0};
+    }
+  }
+  return cells;
+}
+
+// One level of the tree, the cells at the bottom: the nodes that hold pixels,
+// with their sums, the slots of their parents and the number of their
+// children.
+struct OctreeLevel {
+  std::vector<std::uint32_t> keys;
+  std::vector<ColorSum> sums;
+  std::vector<std::uint32_t> parents;  // slot of each node's parent one level up
+  std::vector<std::uint32_t> children;
+};
+
+std::array<OctreeLevel, kCellBits + 1> BuildOctree(const Cells& cells) {
+  std::array<OctreeLevel, kCellBits + 1> levels;
+  levels[kCellBits].keys = cells.keys;
+  levels[kCellBits].sums = cells.sums;
+  for (int level = kCellBits - 1; level >= 1; --level) {
+    OctreeLevel& below = levels[level + 1];
+    OctreeLevel& here = levels[level];
+    std::vector<std::int32_t> slotOf(std::size_t{1} << (3 * level), -1);
+    below.parents.resize(below.keys.size());
+    for (std::size_t i = 0; i < below.keys.size(); ++i) {
+      const std::uint32_t parent = ParentKey(below.keys[i], level + 1);
+      if (slotOf[parent] < 0) {
+        slotOf[parent] = static_cast<std::int32_t>(here.keys.size());
+        here.keys.push_back(parent);
+        here.sums.emplace_back();
+        here.children.push_back(0);
+      }
+      const auto slot = static_cast<std::size_t>(slotOf[parent]);
+      below.parents[i] = static_cast<std::uint32_t>(slot);
+      here.sums[slot].Add(below.sums[i]);
+      ++here.children[slot];
+    }
+  }
+  return levels;
+}
+
+// Pruning goes up from the cells: while there are too many leaves, the nodes
+// one level up become leaves, the smallest first.
+std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxLeaves) {
+  const std::array<OctreeLevel, kCellBits + 1> levels = BuildOctree(cells);
+  int leafLevel = kCellBits;
+  std::size_t leafCount = levels[kCellBits].keys.size();
+  while (leafCount > maxLeaves && leafLevel > 1) {
+    const OctreeLevel& leaves = levels[leafLevel];
+    const OctreeLevel& up = levels[leafLevel - 1];
+    const std::size_t saving = leaves.keys.size() - up.keys.size();
+    if (leafCount - saving > maxLeaves) {
+      leafCount -= saving;
+      --leafLevel;
+      continue;
+    }
+    // Only some nodes of the level above become leaves.
+    std::vector<std::uint32_t> order(up.keys.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&up](std::uint32_t a, std::uint32_t b) {
+      return up.sums[a].count < up.sums[b].count;
+    });
+    std::vector<ColorSum> result;
+    std::vector<bool> merged(up.keys.size(), false);
+    for (std::uint32_t slot : order) {
+      if (leafCount <= maxLeaves) break;
+      leafCount -= up.children[slot] - 1;
+      merged[slot] = true;
+      result.push_back(up.sums[slot]);
+    }
+    for (std::size_t i = 0; i < leaves.keys.size(); ++i) {
+      if (!merged[leaves.parents[i]]) result.push_back(leaves.sums[i]);
+    }
+    return result;
+  }
+  return levels[leafLevel].sums;
 }
 
 // The octree cannot go below the children of its root (up to 8 colours); for
@@ -159,44 +261,22 @@ void MergeClosestClusters(std::vector<ColorSum>& clusters, std::size_t maxColors
   }
 }
 
-// The colours of the picture when there are at most `maxColors` of them.
-bool CollectFewColors(const Bitmap& picture, std::size_t maxColors, std::vector<Color>& colors) {
-  std::unordered_map<Color, int> seen;
-  const std::uint8_t* p = picture.Data();
-  const std::uint8_t* end = p + picture.SizeInBytes();
-  Color last = 0xFFFFFFFFu;
-  for (; p != end; p += 3) {
-    const Color c = MakeColor(p[0], p[1], p[2]);
-    if (c == last) continue;
-    last = c;
-    if (seen.emplace(c, 0).second) {
-      if (seen.size() > maxColors) return false;
-      colors.push_back(c);
-    }
-  }
-  return true;
-}
-
-// Nearest palette colour, exact, searching only the palette colours that can
-// be nearest for some colour of the 8×8×8 box the colour falls in. The
-// distances from every palette colour to every box are separable by axis and
-// kept in small tables, so that finding a box's candidates is a few vector
-// additions over the palette.
+// Nearest palette colour, exact. The cube is cut into 8×8×8 boxes; the
+// candidates of a box are the palette colours that can be nearest to some
+// point of it, found when a colour first falls in the box: those no farther
+// from the box than the farthest point of the box is from some palette colour.
+// The candidates are sorted by their distance from the box, so that a search
+// stops at the first candidate that cannot beat the best so far.
 class NearestColor {
  public:
-  explicit NearestColor(const std::vector<Color>& palette)
-      : palette_(palette),
-        size_(palette.size()),
-        boxStart_(kBoxes, -1),
-        boxCount_(kBoxes, 0),
-        nearest_(size_),
-        farthest_(size_) {
+  explicit NearestColor(const std::vector<Color>& palette) : size_(palette.size()) {
+    boxStart_.fill(-1);
     for (int axis = 0; axis < 3; ++axis) {
       axisNear_[axis].resize(kSides * size_);
       axisFar_[axis].resize(kSides * size_);
       for (int side = 0; side < kSides; ++side) {
         for (std::size_t i = 0; i < size_; ++i) {
-          const int value = static_cast<int>((palette_[i] >> (8 * axis)) & 0xFF);
+          const int value = static_cast<int>((palette[i] >> (8 * axis)) & 0xFF);
           const int low = side << kBoxShift, high = low + kBoxSide - 1;
           const int near = value < low ? low - value : (value > high ? value - high : 0);
           const int far = std::max(value - low, high - value);
@@ -205,35 +285,44 @@ class NearestColor {
         }
       }
     }
+    colors_ = palette;
   }
 
   std::uint8_t Find(int r, int g, int b) {
-    const int box =
-        ((r >> kBoxShift) << (2 * kBoxBits)) | ((g >> kBoxShift) << kBoxBits) | (b >> kBoxShift);
-    if (boxStart_[box] < 0) FillBox(r >> kBoxShift, g >> kBoxShift, b >> kBoxShift, box);
-    const std::uint8_t* candidate = candidates_.data() + boxStart_[box];
+    const std::uint32_t box = KeyOf(r, g, b, kBoxBits);
+    if (boxStart_[box] < 0) FillBox(box);
+    const Candidate* candidate = candidates_.data() + boxStart_[box];
+    const Candidate* end = candidate + boxCount_[box];
     int best = std::numeric_limits<int>::max();
-    std::uint8_t bestIndex = 0;
-    for (int i = 0; i < boxCount_[box]; ++i) {
-      const Color c = palette_[candidate[i]];
-      const int dr = r - RedOf(c), dg = g - GreenOf(c), db = b - BlueOf(c);
+    std::uint8_t bestIndex = candidate->index;
+    for (; candidate != end && candidate->near < best; ++candidate) {
+      const int dr = r - candidate->r, dg = g - candidate->g, db = b - candidate->b;
       const int d = dr * dr + dg * dg + db * db;
       if (d < best) {
         best = d;
-        bestIndex = candidate[i];
+        bestIndex = candidate->index;
       }
     }
     return bestIndex;
   }
 
  private:
-  static constexpr int kBoxBits = 5;
+  static constexpr int kBoxBits = 3;
   static constexpr int kSides = 1 << kBoxBits;
   static constexpr int kBoxShift = 8 - kBoxBits;
   static constexpr int kBoxSide = 1 << kBoxShift;
   static constexpr int kBoxes = 1 << (3 * kBoxBits);
 
-  void FillBox(int sideR, int sideG, int sideB, int box) {
+  struct Candidate {
+    std::int32_t near;  // squared distance from the box
+    std::int16_t r, g, b;
+    std::uint8_t index;
+  };
+
+  void FillBox(std::uint32_t box) {
+    const std::size_t mask = kSides - 1;
+    const std::size_t sideR = box >> (2 * kBoxBits), sideG = (box >> kBoxBits) & mask,
+                      sideB = box & mask;
     const std::int32_t* nr = &axisNear_[0][sideR * size_];
     const std::int32_t* ng = &axisNear_[1][sideG * size_];
     const std::int32_t* nb = &axisNear_[2][sideB * size_];
@@ -241,35 +330,70 @@ class NearestColor {
     const std::int32_t* fg = &axisFar_[1][sideG * size_];
     const std::int32_t* fb = &axisFar_[2][sideB * size_];
     std::int32_t bound = std::numeric_limits<std::int32_t>::max();
-    for (std::size_t i = 0; i < size_; ++i) {
-      nearest_[i] = nr[i] + ng[i] + nb[i];
+    for (std::size_t i = 0; i < size_; ++i)
       bound = std::min(bound, fr[i] + fg[i] + fb[i]);
-    }
-    boxStart_[box] = static_cast<std::int32_t>(candidates_.size());
+    const std::size_t start = candidates_.size();
     for (std::size_t i = 0; i < size_; ++i) {
-      if (nearest_[i] <= bound) candidates_.push_back(static_cast<std::uint8_t>(i));
+      const std::int32_t near = nr[i] + ng[i] + nb[i];
+      if (near <= bound) {
+        const Color c = colors_[i];
+        candidates_.push_back(
+            Candidate{near, RedOf(c), GreenOf(c), BlueOf(c), static_cast<std::uint8_t>(i)});
+      }
     }
-    boxCount_[box] = static_cast<int>(candidates_.size()) - boxStart_[box];
+    std::sort(candidates_.begin() + static_cast<std::ptrdiff_t>(start), candidates_.end(),
+              [](const Candidate& a, const Candidate& b) {
+                return a.near != b.near ? a.near < b.near : a.index < b.index;
+              });
+    boxStart_[box] = static_cast<std::int32_t>(start);
+    boxCount_[box] = static_cast<std::int32_t>(candidates_.size() - start);
   }
 
-  const std::vector<Color>& palette_;
   std::size_t size_;
-  std::vector<std::int32_t> boxStart_;
-  std::vector<int> boxCount_;
-  std::vector<std::uint8_t> candidates_;
-  std::vector<std::int32_t> nearest_, farthest_;
+  std::vector<Color> colors_;
+  std::array<std::int32_t, kBoxes> boxStart_{};
+  std::array<std::int32_t, kBoxes> boxCount_{};
+  std::vector<Candidate> candidates_;
   std::array<std::vector<std::int32_t>, 3> axisNear_, axisFar_;
 };
 
-// The octree's cuts follow the bits of the colour values, not the picture;
-// moving each palette colour to the mean of the cells nearest to it (a round
-// of k-means) fits the palette to the picture's clusters.
-constexpr int kRefineRounds = 1;
+// The nearest palette colour of the centre of each small cell of the cube,
+// found when a pixel first falls in the cell. Error diffusion makes up for
+// the difference to the pixel's own nearest colour.
+class NearestColorCache {
+ public:
+  explicit NearestColorCache(const std::vector<Color>& palette)
+      : search_(palette), cache_(std::size_t{1} << (3 * kBits), -1) {}
 
-void Refine(std::vector<Color>& palette, const std::vector<ColorSum>& cells) {
+  std::uint8_t Find(int r, int g, int b) {
+    const std::int16_t entry = cache_[KeyOf(r, g, b, kBits)];
+    return entry >= 0 ? static_cast<std::uint8_t>(entry) : Fill(r, g, b);
+  }
+
+ private:
+  static constexpr int kBits = 5;
+  static constexpr int kShift = 8 - kBits;
+  static constexpr int kHigh = 0xFF & ~((1 << kShift) - 1);
+  static constexpr int kHalf = 1 << (kShift - 1);
+
+  [[gnu::noinline]] std::uint8_t Fill(int r, int g, int b) {
+    const std::uint8_t index =
+        search_.Find((r & kHigh) | kHalf, (g & kHigh) | kHalf, (b & kHigh) | kHalf);
+    cache_[KeyOf(r, g, b, kBits)] = index;
+    return index;
+  }
+
+  NearestColor search_;
+  std::vector<std::int16_t> cache_;
+};
+
+// Moves each palette colour to the mean of the cells nearest to it (a round
+// of k-means): the octree's cuts follow the bits of the colour values, not
+// the picture.
+void Refine(std::vector<Color>& palette, const Cells& cells) {
   NearestColor nearest(palette);
   std::vector<ColorSum> members(palette.size());
-  for (const ColorSum& cell : cells) {
+  for (const ColorSum& cell : cells.sums) {
     const Color mean = cell.Average();
     members[nearest.Find(RedOf(mean), GreenOf(mean), BlueOf(mean))].Add(cell);
   }
@@ -279,82 +403,64 @@ void Refine(std::vector<Color>& palette, const std::vector<ColorSum>& cells) {
 }
 
 std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
-  std::vector<Color> palette;
-  if (CollectFewColors(picture, maxColors, palette)) return palette;
-  // Gather the pixels into the tree's leaf cells first, so that the tree is
-  // walked once a cell rather than once a pixel.
-  constexpr int cellShift = 8 - kTreeDepth;
-  std::vector<std::int32_t> cellOf(std::size_t{1} << (3 * kTreeDepth), -1);
-  std::vector<ColorSum> cells;
-  std::vector<Color> cellColors;
-  const std::uint8_t* p = picture.Data();
-  const std::uint8_t* end = p + picture.SizeInBytes();
-  for (; p != end; p += 3) {
-    const std::size_t key = (std::size_t(p[0] >> cellShift) << (2 * kTreeDepth)) |
-                            (std::size_t(p[1] >> cellShift) << kTreeDepth) |
-                            std::size_t(p[2] >> cellShift);
-    if (cellOf[key] < 0) {
-      cellOf[key] = static_cast<std::int32_t>(cells.size());
-      cells.emplace_back();
-      cellColors.push_back(MakeColor(p[0], p[1], p[2]));
-    }
-    ColorSum& cell = cells[static_cast<std::size_t>(cellOf[key])];
-    cell.r += p[0];
-    cell.g += p[1];
-    cell.b += p[2];
-    ++cell.count;
-  }
-  Octree tree;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    tree.Insert(RedOf(cellColors[i]), GreenOf(cellColors[i]), BlueOf(cellColors[i]), cells[i]);
-  }
-  std::vector<ColorSum> clusters = tree.Reduce(static_cast<int>(maxColors));
+  const Cells cells = CountCells(picture);
+  std::vector<ColorSum> clusters = PruneOctree(cells, maxColors);
   MergeClosestClusters(clusters, maxColors);
-  palette.clear();
+  std::vector<Color> palette;
   for (const ColorSum& cluster : clusters)
     palette.push_back(cluster.Average());
-  for (int round = 0; round < kRefineRounds; ++round)
-    Refine(palette, cells);
+  Refine(palette, cells);
   return palette;
 }
 
 // Floyd–Steinberg: 7/16 ahead, 3/16 behind below, 5/16 below, 1/16 ahead
-// below; errors are kept in sixteenths. Each row buffer has one spare pixel on
-// both sides so that the edges need no tests.
+// below; errors are kept in sixteenths. One buffer holds the errors for the
+// row below: a pixel reads its entry before the pixel behind it is rewritten
+// with the errors for the next row, which are gathered in registers on the
+// way. The buffer has a spare pixel at both ends so that the edges need no
+// tests. The three channels of a pixel are one vector of four lanes (a GCC
+// and Clang extension).
+using Lanes = std::int32_t __attribute__((vector_size(16)));
+
+Lanes ClampTo255(Lanes v) {
+  v &= ~(v >> 31);                     // negative to 0
+  const Lanes over = (255 - v) >> 31;  // all ones above 255
+  return (v & ~over) | (over & 255);
+}
+
 void DitherToPalette(const Bitmap& picture, const std::vector<Color>& palette,
                      IndexedPicture& out) {
   const int w = picture.Width();
-  NearestColor nearest(palette);
-  std::vector<int> thisRow(static_cast<std::size_t>(w + 2) * 3, 0);
-  std::vector<int> nextRow(thisRow.size(), 0);
+  NearestColorCache nearest(palette);
+  std::vector<Lanes> colors;
+  for (Color c : palette)
+    colors.push_back(Lanes{RedOf(c), GreenOf(c), BlueOf(c), 0});
+  std::vector<Lanes> errors(static_cast<std::size_t>(w) + 2, Lanes{0, 0, 0, 0});
   for (int y = 0; y < picture.Height(); ++y) {
     const bool forward = y % 2 == 0;
     const int step = forward ? 1 : -1;
-    const std::uint8_t* row = picture.Row(y);
-    std::uint8_t* indices = out.indices.data() + static_cast<std::size_t>(y) * w;
-    std::fill(nextRow.begin(), nextRow.end(), 0);
+    const std::uint8_t* source = picture.Row(y) + (forward ? 0 : (w - 1) * 3);
+    std::uint8_t* index =
+        out.indices.data() + static_cast<std::size_t>(y) * w + (forward ? 0 : w - 1);
+    Lanes* error = errors.data() + (forward ? 1 : w);
+    Lanes ahead{0, 0, 0, 0};   // 7/16 for the next pixel
+    Lanes behind{0, 0, 0, 0};  // gathered for the pixel behind, below
+    Lanes below{0, 0, 0, 0};   // gathered for this pixel, below
     for (int i = 0; i < w; ++i) {
-      const int x = forward ? i : w - 1 - i;
-      const std::size_t e = static_cast<std::size_t>(x + 1) * 3;
-      int value[3];
-      for (int c = 0; c < 3; ++c) {
-        value[c] = std::clamp(row[x * 3 + c] + ((thisRow[e + c] + 8) >> 4), 0, 255);
-      }
-      const std::uint8_t index = nearest.Find(value[0], value[1], value[2]);
-      indices[x] = index;
-      const Color chosen = palette[index];
-      const int error[3] = {value[0] - RedOf(chosen), value[1] - GreenOf(chosen),
-                            value[2] - BlueOf(chosen)};
-      const std::size_t ahead = static_cast<std::size_t>(x + 1 + step) * 3;
-      const std::size_t behind = static_cast<std::size_t>(x + 1 - step) * 3;
-      for (int c = 0; c < 3; ++c) {
-        thisRow[ahead + c] += error[c] * 7;
-        nextRow[behind + c] += error[c] * 3;
-        nextRow[e + c] += error[c] * 5;
-        nextRow[ahead + c] += error[c];
-      }
+      const Lanes pixel{source[0], source[1], source[2], 0};
+      const Lanes value = ClampTo255(pixel + ((*error + ahead + 8) >> 4));
+      const std::uint8_t chosen = nearest.Find(value[0], value[1], value[2]);
+      *index = chosen;
+      const Lanes e = value - colors[chosen];
+      error[-step] = behind + (e << 1) + e;
+      behind = below + (e << 2) + e;
+      below = e;
+      ahead = (e << 3) - e;
+      source += 3 * step;
+      error += step;
+      index += step;
     }
-    std::swap(thisRow, nextRow);
+    error[-step] = behind;
   }
 }
 
@@ -366,8 +472,10 @@ IndexedPicture QuantizeOctree(const Bitmap& picture, int bits) {
   out.width = picture.Width();
   out.height = picture.Height();
   if (picture.Empty()) return out;
-  out.palette = BuildPalette(picture, std::size_t{1} << bits);
   out.indices.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+  const std::size_t maxColors = std::size_t{1} << bits;
+  if (MapFewColors(picture, maxColors, out)) return out;
+  out.palette = BuildPalette(picture, maxColors);
   DitherToPalette(picture, out.palette, out);
   return out;
 }

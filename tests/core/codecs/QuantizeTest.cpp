@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <set>
@@ -74,6 +75,55 @@ TEST(QuantizeTest, MoreBitsGiveAFaithfulerPicture) {
     previous = psnr;
   }
   EXPECT_GT(previous, 26.0);  // the picture's grain makes it hard
+}
+
+Bitmap BoxBlur3(const Bitmap& picture) {
+  Bitmap blurred(picture.Width(), picture.Height());
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) {
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0, count = 0;
+        for (int yy = std::max(0, y - 1); yy <= std::min(picture.Height() - 1, y + 1); ++yy) {
+          for (int xx = std::max(0, x - 1); xx <= std::min(picture.Width() - 1, x + 1); ++xx) {
+            sum += picture.Row(yy)[xx * 3 + c];
+            ++count;
+          }
+        }
+        blurred.Row(y)[x * 3 + c] = std::uint8_t((sum + count / 2) / count);
+      }
+    }
+  }
+  return blurred;
+}
+
+// A light blur forgives the dithering pattern but not wrong colours.
+TEST(QuantizeTest, DitheredPhotoStaysCloseAfterALightBlur) {
+  const Bitmap picture = PhotoLike(128, 96);
+  const Bitmap blurred = BoxBlur3(picture);
+  struct Case {
+    int bits;
+    double minPsnr;
+  } cases[] = {{4, 22.5}, {6, 30.0}, {8, 37.5}};
+  for (const Case& c : cases) {
+    const Bitmap result = Rebuild(QuantizeOctree(picture, c.bits));
+    EXPECT_GT(Psnr(blurred, BoxBlur3(result)), c.minPsnr) << c.bits << " bits";
+  }
+}
+
+// A cell of the colour cube may hold more pixels than its 32-bit sums could
+// add up: the colours of a large plain area must still come out right.
+TEST(QuantizeTest, LargePlainAreaKeepsItsColour) {
+  const int w = 4200, h = 4020;  // more than 2^32 / 255 pixels
+  Bitmap picture(w, h, kWhite);
+  for (int x = 0; x < w; ++x)
+    picture.SetPixel(x, 0, MakeColor(std::uint8_t(x), std::uint8_t(x / 256 * 10), 0));
+  const IndexedPicture indexed = QuantizeOctree(picture, 8);
+  const std::uint8_t white = indexed.indices.at(std::size_t(h - 1) * w + w - 1);
+  EXPECT_EQ(indexed.palette.at(white), kWhite);
+  for (int y = 1; y < h; y += 97) {
+    for (int x = 0; x < w; x += 89)
+      ASSERT_EQ(indexed.indices[std::size_t(y) * w + x], white) << x << "," << y;
+  }
 }
 
 TEST(QuantizeTest, PictureWithFewColoursIsReproducedExactly) {
