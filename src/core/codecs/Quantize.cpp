@@ -359,32 +359,38 @@ class NearestColor {
 
 // The nearest palette colour of the centre of each small cell of the cube,
 // found when a pixel first falls in the cell. Error diffusion makes up for
-// the difference to the pixel's own nearest colour.
+// the difference to the pixel's own nearest colour. A byte a cell and a bit
+// telling whether it is filled keep the cache small enough for the processor's
+// first-level cache; a row of cells shares red and green.
 class NearestColorCache {
  public:
   explicit NearestColorCache(const std::vector<Color>& palette)
-      : search_(palette), cache_(std::size_t{1} << (3 * kBits), -1) {}
+      : search_(palette),
+        cache_(std::size_t{1} << (3 * kBits)),
+        filled_(std::size_t{1} << (2 * kBits), 0) {}
 
   std::uint8_t Find(int r, int g, int b) {
-    const std::int16_t entry = cache_[KeyOf(r, g, b, kBits)];
-    return entry >= 0 ? static_cast<std::uint8_t>(entry) : Fill(r, g, b);
+    const std::uint32_t row = (std::uint32_t(r >> kShift) << kBits) | std::uint32_t(g >> kShift);
+    const std::uint32_t column = std::uint32_t(b >> kShift);
+    if (((filled_[row] >> column) & 1u) == 0) Fill(row, column);
+    return cache_[(row << kBits) | column];
   }
 
  private:
   static constexpr int kBits = 5;
   static constexpr int kShift = 8 - kBits;
-  static constexpr int kHigh = 0xFF & ~((1 << kShift) - 1);
   static constexpr int kHalf = 1 << (kShift - 1);
 
-  [[gnu::noinline]] std::uint8_t Fill(int r, int g, int b) {
-    const std::uint8_t index =
-        search_.Find((r & kHigh) | kHalf, (g & kHigh) | kHalf, (b & kHigh) | kHalf);
-    cache_[KeyOf(r, g, b, kBits)] = index;
-    return index;
+  [[gnu::noinline]] void Fill(std::uint32_t row, std::uint32_t column) {
+    const int r = int(row >> kBits) << kShift, g = int(row & ((1u << kBits) - 1)) << kShift,
+              b = int(column) << kShift;
+    cache_[(row << kBits) | column] = search_.Find(r | kHalf, g | kHalf, b | kHalf);
+    filled_[row] |= 1u << column;
   }
 
   NearestColor search_;
-  std::vector<std::int16_t> cache_;
+  std::vector<std::uint8_t> cache_;
+  std::vector<std::uint32_t> filled_;  // one bit a cell
 };
 
 // Moves each palette colour to the mean of the cells nearest to it (a round
