@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,8 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "gui/settings/ColorButton.h"
 
@@ -98,7 +101,6 @@ QTreeWidgetItem* TOptionsForm::PageNode(int index) const {
 
 void TOptionsForm::CreateControls() {
   OptionsTreeView = Named(new QTreeWidget(this), "OptionsTreeView");
-  OptionsTreeView->setFixedWidth(kTreeWidth);
   OptionsTreeView->setHeaderHidden(true);
   OptionsTreeView->setRootIsDecorated(false);
   OptionsTreeView->setItemsExpandable(false);
@@ -118,8 +120,17 @@ void TOptionsForm::CreateControls() {
   OptionsTreeView->setPalette(palette);
   rootNode_ = new QTreeWidgetItem(OptionsTreeView, QStringList{QStringLiteral("Options")});
   rootNode_->setFlags(Qt::ItemIsEnabled);
-  for (const char* caption : kPageCaptions)
-    new QTreeWidgetItem(rootNode_, QStringList{QString::fromLatin1(caption)});
+  int widest = 0;
+  QFontMetrics metrics(bold);
+  for (const char* caption : kPageCaptions) {
+    QString text = QString::fromLatin1(caption);
+    new QTreeWidgetItem(rootNode_, QStringList{text});
+    widest = std::max(widest, metrics.horizontalAdvance(text));
+  }
+  // Wide enough for the longest page name in the font of this desktop.
+  const int needed =
+      widest + OptionsTreeView->indentation() + 2 * OptionsTreeView->frameWidth() + 12;
+  OptionsTreeView->setFixedWidth(std::max(kTreeWidth, needed));
 
   OptionsPageControl = Named(new QStackedWidget(this), "OptionsPageControl");
   OptionsPageControl->setMinimumWidth(kPagesWidth);
