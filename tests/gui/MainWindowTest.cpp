@@ -21,6 +21,7 @@
 #include "core/compose/SelectionGeometry.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "gui/app/MainAppForm.h"
+#include "gui/app/Resources.h"
 #include "gui/compose/PictureBox.h"
 #include "gui/settings/OptionsForm.h"
 #include "support/ScriptedPrompts.h"
@@ -132,6 +133,7 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() { quillet::InitResources(); }
   void startsWithCaptionRootAndBareStatus();
   void commandStateFollowsTheSelectedNode_data();
   void commandStateFollowsTheSelectedNode();
@@ -176,6 +178,15 @@ void MainWindowTest::startsWithCaptionRootAndBareStatus() {
   QVERIFY(!w.Enabled("UploadButton"));
   QVERIFY(!w.Enabled("PhoneMake"));
   QVERIFY(w.form->findChild<QSpinBox*>("LogoWidthUpDown") == w.form->LogoWidth());
+  // The links, in the menu and behind the tool button, carry their address
+  // as their hint.
+  for (QMenu* links : {w.form->LinksMenu, w.form->LinksToolButton->menu()}) {
+    const QList<QAction*> items = links->actions();
+    QCOMPARE(items.size(), 21);
+    QVERIFY(items[0]->text().startsWith("1. "));
+    QVERIFY(items[20]->text().startsWith("21. "));
+    QVERIFY(items[20]->toolTip().startsWith("http"));
+  }
 }
 
 void MainWindowTest::commandStateFollowsTheSelectedNode_data() {

@@ -4,6 +4,7 @@
 #include <QScrollArea>
 #include <QTimer>
 
+#include "gui/app/Cursors.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
 
@@ -14,7 +15,7 @@ namespace {
 QCursor CursorOf(FrameCursorKind kind) {
   switch (kind) {
     case FrameCursorKind::HandFlat:
-      return QCursor(Qt::OpenHandCursor);
+      return HandFlatCursor();
     case FrameCursorKind::SizeNwse:
       return QCursor(Qt::SizeFDiagCursor);
     case FrameCursorKind::SizeNesw:

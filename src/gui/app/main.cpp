@@ -7,8 +7,11 @@
 
 #include "core/app/ErrorReport.h"
 #include "core/app/ProgramFolder.h"
+#include "gui/app/AboutBox.h"
+#include "gui/app/Help.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/app/QtPrompts.h"
+#include "gui/app/Resources.h"
 #include "gui/app/SingleInstance.h"
 #include "gui/settings/OptionsForm.h"
 
@@ -29,6 +32,7 @@ std::optional<std::string> DataDirOption(const QStringList& arguments) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  quillet::InitResources();
   QApplication::setApplicationName(
       QString::fromUtf8(quillet::kApplicationTitle.data(), quillet::kApplicationTitle.size()));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillet.svg")));
@@ -44,6 +48,10 @@ int main(int argc, char** argv) {
 
   quillet::TOptionsForm optionsForm(programFolder, prompts, &mainForm);
   mainForm.AttachOptionsForm(&optionsForm);
+  quillet::TAboutBox aboutBox(&mainForm);
+  mainForm.AttachAboutBox(&aboutBox);
+  quillet::THelpForm helpForm(programFolder, prompts);
+  mainForm.AttachHelpForm(&helpForm);
 
   mainForm.show();
   return QApplication::exec();
