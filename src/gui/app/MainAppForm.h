@@ -261,6 +261,7 @@ class TMainAppForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -312,6 +313,7 @@ class TMainAppForm : public QMainWindow {
   bool endRequested_ = false;
   bool logoDirectoryRead_ = false;
   bool firstActivationDone_ = false;
+  bool activationSeen_ = false;
   bool shutdownDone_ = false;
   bool fitImageIntoPane_ = false;
 

@@ -110,8 +110,18 @@ bool TMainAppForm::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+void TMainAppForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Without a window manager the window may never be told it is active;
+  // showing it still counts as its first activation.
+  QTimer::singleShot(0, this, [this] {
+    if (!activationSeen_) FormActivate();
+  });
+}
+
 void TMainAppForm::FormActivate() {
   if (endRequested_ || shutdownDone_) return;
+  activationSeen_ = true;
   if (!firstActivationDone_) {
     try {
       LogoNode* node = ReadAppState(tree_, programFolder_, prompts_);
