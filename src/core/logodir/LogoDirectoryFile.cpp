@@ -8,6 +8,7 @@
 
 #include "core/app/ProgramFolder.h"
 #include "core/logodir/LogoPaths.h"
+#include "core/platform/AtomicFile.h"
 #include "core/platform/Text.h"
 #include "core/platform/Xml.h"
 
@@ -219,6 +220,19 @@ bool SaveLogoDirectory(const LogoTree& tree, const std::string& programFolder, P
   } catch (const std::exception&) {
     prompts.Error("Unable to save mobile directory");
     return false;
+  }
+}
+
+std::string KeepDamagedLogoDirectory(const std::string& programFolder) {
+  try {
+    std::string content = ReadWholeFile(programFolder + kLogoDirectoryFile);
+    std::string name = "logodirectory.damaged.xml";
+    for (int counter = 2; fs::exists(programFolder + name); ++counter)
+      name = "logodirectory.damaged" + std::to_string(counter) + ".xml";
+    WriteFileAtomically(programFolder + name, content);
+    return name;
+  } catch (const std::exception&) {
+    return std::string();
   }
 }
 

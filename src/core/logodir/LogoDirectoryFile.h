@@ -45,4 +45,16 @@ std::string LogoDirectoryDocument(const LogoTree& tree);
 // file) may be saved, or the user's directory would be lost.
 bool SaveLogoDirectory(const LogoTree& tree, const std::string& programFolder, Prompts& prompts);
 
+// A file that could be read only in part would lose its unread part when the
+// tree is saved over it; this keeps a copy first, as
+// "logodirectory.damaged.xml" (or ".damaged2.xml", ... when that exists).
+// Returns the copy's file name, or empty when there was nothing to keep or
+// the copy failed.
+std::string KeepDamagedLogoDirectory(const std::string& programFolder);
+
+// Whether a load left part of the file unread.
+inline bool LeftFileUnread(LogoDirectoryLoad status) {
+  return status == LogoDirectoryLoad::Corrupt || status == LogoDirectoryLoad::Failed;
+}
+
 }  // namespace quillet

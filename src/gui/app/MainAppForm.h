@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "core/codecs/Codecs.h"
 #include "core/compose/ImageStatus.h"
 #include "core/compose/SourceImage.h"
+#include "core/logodir/LogoEditing.h"
 #include "core/logodir/LogoTree.h"
 #include "core/platform/Prompts.h"
 #include "core/settings/Options.h"
@@ -24,6 +26,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QModelIndex;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
@@ -33,6 +36,7 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class QUrl;
 
 namespace quillet {
 
@@ -40,6 +44,9 @@ class LogoTreeModel;
 class SingleInstance;
 class THelpForm;
 class TAboutBox;
+class TFileFormatChoiceForm;
+class TGIFPropsForm;
+class TJPEGPropsForm;
 class TOptionsForm;
 class TPictureBox;
 
@@ -70,6 +77,18 @@ class TMainAppForm : public QMainWindow {
   void AttachOptionsForm(TOptionsForm* form) { optionsForm_ = form; }
   void AttachAboutBox(TAboutBox* box) { aboutBox_ = box; }
   void AttachHelpForm(THelpForm* form) { helpForm_ = form; }
+  void AttachJPEGPropsForm(TJPEGPropsForm* form) { jpegPropsForm_ = form; }
+  void AttachGIFPropsForm(TGIFPropsForm* form) { gifPropsForm_ = form; }
+  void AttachFileFormatChoiceForm(TFileFormatChoiceForm* form) { fileFormatChoiceForm_ = form; }
+  TJPEGPropsForm* JPEGPropsForm() const { return jpegPropsForm_; }
+  TGIFPropsForm* GIFPropsForm() const { return gifPropsForm_; }
+  TFileFormatChoiceForm* FileFormatChoiceForm() const { return fileFormatChoiceForm_; }
+
+  // The file dialogs of Open and Save; the platform's unless a test puts
+  // its own in. Each answers the chosen path, or empty for Cancel.
+  std::function<QString()> OpenImageDialog;
+  std::function<QString(const QString& fileName, const QString& folder)> SaveImageDialog;
+  const std::string& LastSaveFolderPath() const { return LastSaveFolder; }
 
   // The options in force: the options window's, or the defaults while it
   // does not exist yet.
@@ -158,9 +177,18 @@ class TMainAppForm : public QMainWindow {
   void Newfolder1Click();
   void RenameMenuItemClick();
   void DeleteMenuItemClick();
-  void ConvertToFormatClick(quillet::LogoFormat format);
+  void ConvertToFileFormatClick(quillet::LogoFormat format);
   void MirrorImageClick(bool horizontally);
   void RotateImageClick(int degrees);
+  void ConvertToolButtonClick();
+  void MirrorToolButtonClick();
+  void RotateToolButtonClick();
+  // Pastes the clipboard's picture as a new logo, or its picture files.
+  void PasteMenuItemClick();
+  void UpdatePasteState();
+  // Adds the local picture files among `urls` to the folder of `target` (a
+  // logo stands for its folder, null for the root).
+  void AddPictureFiles(const QList<QUrl>& urls, quillet::LogoNode* target);
   void SendToFriendMenuItemClick();
   // Takes a picture address handed over by a browser.
   void PictureHandOffCheck();
@@ -204,6 +232,7 @@ class TMainAppForm : public QMainWindow {
   QAction* Exit1 = nullptr;
   QAction* RenameMenuItem = nullptr;
   QAction* DeleteMenuItem = nullptr;
+  QAction* PasteMenuItem = nullptr;
   QMenu* MMConverttoformat = nullptr;
   QMenu* MMMirrorImage = nullptr;
   QMenu* MMRotateImage = nullptr;
@@ -299,6 +328,16 @@ class TMainAppForm : public QMainWindow {
   void ShowUploadFields();
   void ClearUploadFields();
 
+  // Commands: each edit runs with the display held back, then the window
+  // selects and shows what the edit asks for.
+  LogoDirContext EditContext();
+  void RunEdit(const std::function<EditResult(LogoDirContext&)>& edit);
+  void FinishEdit(const EditResult& result);
+  void DropDisplayIfRemoved(const QModelIndex& parent, int first, int last);
+  const Bitmap* DisplayedSourcePicture();
+  bool AddOnePictureFile(const std::string& path, LogoNode* target);
+  bool TreeDragEvent(QEvent* event);
+
   // Frame.
   void RepaintFrameLines(const Rect& frame);
   void ApplyFrameCursor(FrameCursorKind kind);
@@ -312,6 +351,7 @@ class TMainAppForm : public QMainWindow {
 
   bool endRequested_ = false;
   bool logoDirectoryRead_ = false;
+  bool logoDirectoryDamaged_ = false;  // read only in part: keep the old file at shutdown
   bool firstActivationDone_ = false;
   bool activationSeen_ = false;
   bool shutdownDone_ = false;
@@ -333,6 +373,12 @@ class TMainAppForm : public QMainWindow {
   TOptionsForm* optionsForm_ = nullptr;
   TAboutBox* aboutBox_ = nullptr;
   THelpForm* helpForm_ = nullptr;
+  TJPEGPropsForm* jpegPropsForm_ = nullptr;
+  TGIFPropsForm* gifPropsForm_ = nullptr;
+  TFileFormatChoiceForm* fileFormatChoiceForm_ = nullptr;
+  // An edit command runs: selection changes wait until it has finished.
+  bool editRunning_ = false;
+  bool selectionMovedDuringEdit_ = false;
   std::array<QLabel*, 4> imageStatusPanels_{};
 };
 

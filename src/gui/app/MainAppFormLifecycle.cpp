@@ -67,7 +67,8 @@ void TMainAppForm::RunStartup(SingleInstance* instance) {
 
     ReadServerParameters(programFolder_, parameters_, prompts_);
 
-    LoadLogoDirectory(tree_, programFolder_, prompts_);
+    logoDirectoryDamaged_ =
+        LeftFileUnread(LoadLogoDirectory(tree_, programFolder_, prompts_).status);
     logoDirectoryRead_ = true;
     SyncTreeExpansion();
   } catch (const std::exception& error) {
@@ -165,7 +166,11 @@ void TMainAppForm::ShutdownRoutine() {
   ImageCursorTimer->stop();
   WriteAppState(SelectedNode(), programFolder_, prompts_);
   if (optionsForm_ != nullptr) optionsForm_->SaveCurrent();
-  if (logoDirectoryRead_) SaveLogoDirectory(tree_, programFolder_, prompts_);
+  if (logoDirectoryRead_) {
+    // What could not be read stays recoverable by hand.
+    if (logoDirectoryDamaged_) KeepDamagedLogoDirectory(programFolder_);
+    SaveLogoDirectory(tree_, programFolder_, prompts_);
+  }
   CloseHelp();
   QCoreApplication::quit();
 }

@@ -1,6 +1,5 @@
 #include "core/logodir/LogoDirectoryFile.h"
 
-
 #include <string>
 #include <vector>
 
@@ -354,6 +353,26 @@ TEST_F(LogoDirectoryFileTest, FailedSaveKeepsTheOldFile) {
   prompts.Clear();
   EXPECT_FALSE(SaveLogoDirectory(tree, dir.Path() + "missing/", prompts));
   EXPECT_EQ(prompts.Lines(), std::vector<std::string>{"Error: Unable to save mobile directory"});
+}
+
+TEST_F(LogoDirectoryFileTest, PartlyReadFileIsKeptBeforeItIsReplaced) {
+  File("a.jpg");
+  File("b.jpg");
+  const std::string damaged =
+      "<logodirectory><logodirnode nodekind=\"logo\" nodename=\"a.jpg\" uploadurl=\"\"/>"
+      "<logodirnode nodekind=\"logo\" nodename=\"b.jpg\"/></logodirectory>";
+  EXPECT_TRUE(LeftFileUnread(Load(damaged).status));
+  EXPECT_FALSE(LeftFileUnread(LogoDirectoryLoad::Loaded));
+  EXPECT_FALSE(LeftFileUnread(LogoDirectoryLoad::NoFile));
+
+  EXPECT_EQ(KeepDamagedLogoDirectory(dir.Path()), "logodirectory.damaged.xml");
+  EXPECT_EQ(KeepDamagedLogoDirectory(dir.Path()), "logodirectory.damaged2.xml");
+  ASSERT_TRUE(SaveLogoDirectory(tree, dir.Path(), prompts));
+  EXPECT_EQ(dir.Read("logodirectory.damaged.xml"), damaged);
+  EXPECT_NE(dir.Read("logodirectory.xml"), damaged);
+
+  TempDir empty;
+  EXPECT_EQ(KeepDamagedLogoDirectory(empty.Path()), "");
 }
 
 }  // namespace
