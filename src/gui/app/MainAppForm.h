@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QUrl>
 #include <array>
 #include <functional>
 #include <memory>
@@ -36,7 +38,6 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 class QTreeView;
-class QUrl;
 
 namespace quillet {
 

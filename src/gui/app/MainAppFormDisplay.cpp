@@ -119,6 +119,7 @@ void TMainAppForm::RefreshCommandState() {
   for (QWidget* control : std::initializer_list<QWidget*>{
            PhoneMake, PhoneModel, LogoWidthUpDown, LogoHeightUpDown, FitInto, KeepProportions})
     control->setEnabled(state.properties);
+  UpdatePasteState();
 }
 
 void TMainAppForm::LogoTreePopupMenuPopup() {
@@ -150,6 +151,12 @@ void TMainAppForm::TargetImagePopupMenuPopup() {
 }
 
 void TMainAppForm::LogoTreeViewChange() {
+  // An edit moves the selection as it removes nodes; the window shows the
+  // outcome once, when the edit has finished.
+  if (editRunning_) {
+    selectionMovedDuringEdit_ = true;
+    return;
+  }
   ShowSelectedNode();
   {
     BusyScope busy(PropertiesBusy);
@@ -159,6 +166,11 @@ void TMainAppForm::LogoTreeViewChange() {
 }
 
 void TMainAppForm::ShowSelectedNode() {
+  if (editRunning_) {
+    // An edit may be reading the displayed picture; show once it is done.
+    selectionMovedDuringEdit_ = true;
+    return;
+  }
   if (DisplayBusy) return;
   BusyScope busy(DisplayBusy);
   currentSourceImage_.reset();

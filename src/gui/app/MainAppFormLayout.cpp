@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -147,7 +149,7 @@ QMenu* TMainAppForm::AddConvertMenu(QMenu* parent, const QString& prefix, int se
     QAction* item = menu->addAction(kCaptions[static_cast<size_t>(i)]);
     item->setObjectName(itemPrefix + "ConvertTo" + kSuffixes[static_cast<size_t>(i)]);
     const auto format = static_cast<LogoFormat>(i);
-    connect(item, &QAction::triggered, this, [this, format] { ConvertToFormatClick(format); });
+    connect(item, &QAction::triggered, this, [this, format] { ConvertToFileFormatClick(format); });
     ConvertItems[static_cast<size_t>(set)][static_cast<size_t>(i)] = item;
   }
   return menu;
@@ -157,10 +159,10 @@ QMenu* TMainAppForm::AddMirrorMenu(QMenu* parent, const QString& prefix, const Q
   QMenu* menu = parent;
   if (!title.isEmpty()) menu = AddSubmenu(parent, prefix + "MirrorImage", title);
   QAction* horizontally = menu->addAction(QStringLiteral("Horizontally"));
-  horizontally->setObjectName(prefix + "MirrorHorizontally");
+  horizontally->setObjectName(prefix + "MirrorHorizontallyMenuItem");
   connect(horizontally, &QAction::triggered, this, [this] { MirrorImageClick(true); });
   QAction* vertically = menu->addAction(QStringLiteral("Vertically"));
-  vertically->setObjectName(prefix + "MirrorVertically");
+  vertically->setObjectName(prefix + "MirrorVerticallyMenuItem");
   connect(vertically, &QAction::triggered, this, [this] { MirrorImageClick(false); });
   return menu;
 }
@@ -170,7 +172,7 @@ QMenu* TMainAppForm::AddRotateMenu(QMenu* parent, const QString& prefix, const Q
   if (!title.isEmpty()) menu = AddSubmenu(parent, prefix + "RotateImage", title);
   for (int degrees : {90, 180, 270}) {
     QAction* item = menu->addAction(QString::number(degrees) + QChar(0x00B0));
-    item->setObjectName(prefix + "Rotate" + QString::number(degrees));
+    item->setObjectName(prefix + "Rotate" + QString::number(degrees) + "MenuItem");
     connect(item, &QAction::triggered, this, [this, degrees] { RotateImageClick(degrees); });
   }
   return menu;
@@ -205,6 +207,8 @@ void TMainAppForm::CreateMenus() {
   RenameMenuItem = AddItem(edit, "RenameMenuItem", QStringLiteral("Rename..."));
   RenameMenuItem->setShortcut(QKeySequence(Qt::Key_F2));
   DeleteMenuItem = AddItem(edit, "DeleteMenuItem", QStringLiteral("Delete"));
+  PasteMenuItem = AddItem(edit, "PasteMenuItem", QStringLiteral("Paste"));
+  PasteMenuItem->setShortcut(QKeySequence::Paste);
   edit->addSeparator();
   MMConverttoformat = AddConvertMenu(edit, QString(), 0);
   MMMirrorImage = AddMirrorMenu(edit, QStringLiteral("MM"), QStringLiteral("Mirror"));
@@ -360,6 +364,10 @@ void TMainAppForm::CreateTreePanel(QSplitter* splitter) {
   treeModel_ = new LogoTreeModel(tree_, this);
   LogoTreeView->setModel(treeModel_);
   LogoTreeView->viewport()->installEventFilter(this);
+  // Picture files dropped from the desktop come in as new logos.
+  LogoTreeView->setAcceptDrops(true);
+  LogoTreeView->viewport()->setAcceptDrops(true);
+  LogoTreeView->setDragDropMode(QAbstractItemView::DropOnly);
   splitter->addWidget(LogoTreeView);
 }
 
@@ -559,6 +567,7 @@ void TMainAppForm::ConnectControls() {
   click(Exit1, &TMainAppForm::Exit1Click);
   click(RenameMenuItem, &TMainAppForm::RenameMenuItemClick);
   click(DeleteMenuItem, &TMainAppForm::DeleteMenuItemClick);
+  click(PasteMenuItem, &TMainAppForm::PasteMenuItemClick);
   click(Options1, &TMainAppForm::Options1Click);
   click(Fitimageintopane, &TMainAppForm::FitimageintopaneClick);
   click(Contents1, &TMainAppForm::ContentsToolButtonClick);
@@ -601,6 +610,10 @@ void TMainAppForm::ConnectControls() {
 
   connect(LogoTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TMainAppForm::LogoTreeViewChange);
+  connect(treeModel_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          &TMainAppForm::DropDisplayIfRemoved);
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+          &TMainAppForm::UpdatePasteState);
   connect(LogoTreeView, &QTreeView::doubleClicked, this, [this] {
     if (RenameMenuItem->isEnabled()) RenameMenuItemClick();
   });
@@ -644,6 +657,9 @@ bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
     StatusBarResize();
   } else if (watched == SourceImageScrollBox && event->type() == QEvent::Resize) {
     SourceImageScrollBoxResize();
+  } else if (LogoTreeView != nullptr && watched == LogoTreeView->viewport() &&
+             TreeDragEvent(event)) {
+    return true;
   } else if (LogoTreeView != nullptr && watched == LogoTreeView->viewport() &&
              event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);

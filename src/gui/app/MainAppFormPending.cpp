@@ -17,18 +17,10 @@ bool TMainAppForm::IsSending() const {
   return false;
 }
 
-void TMainAppForm::Open1Click() {}
-void TMainAppForm::SaveMenuItemClick() {}
 void TMainAppForm::AcquireImageMenuItemClick() {}
 void TMainAppForm::SelectSourceMenuItemClick() {}
 void TMainAppForm::GrabFromScreenMenuItemClick() {}
 void TMainAppForm::UploadMenuItemClick() {}
-void TMainAppForm::Newfolder1Click() {}
-void TMainAppForm::RenameMenuItemClick() {}
-void TMainAppForm::DeleteMenuItemClick() {}
-void TMainAppForm::ConvertToFormatClick(LogoFormat /*format*/) {}
-void TMainAppForm::MirrorImageClick(bool /*horizontally*/) {}
-void TMainAppForm::RotateImageClick(int /*degrees*/) {}
 void TMainAppForm::SendToFriendMenuItemClick() {}
 void TMainAppForm::PictureHandOffCheck() {}
 void TMainAppForm::ShowUploadFields() {}

@@ -13,6 +13,8 @@
 #include "gui/app/QtPrompts.h"
 #include "gui/app/Resources.h"
 #include "gui/app/SingleInstance.h"
+#include "gui/imageops/FileFormatChoiceForm.h"
+#include "gui/imageops/PicturePropsForm.h"
 #include "gui/settings/OptionsForm.h"
 
 namespace {
@@ -52,6 +54,12 @@ int main(int argc, char** argv) {
   mainForm.AttachAboutBox(&aboutBox);
   quillet::THelpForm helpForm(programFolder, prompts);
   mainForm.AttachHelpForm(&helpForm);
+  quillet::TJPEGPropsForm jpegPropsForm(programFolder, optionsForm, &mainForm);
+  mainForm.AttachJPEGPropsForm(&jpegPropsForm);
+  quillet::TGIFPropsForm gifPropsForm(programFolder, optionsForm, &mainForm);
+  mainForm.AttachGIFPropsForm(&gifPropsForm);
+  quillet::TFileFormatChoiceForm fileFormatChoiceForm(&mainForm);
+  mainForm.AttachFileFormatChoiceForm(&fileFormatChoiceForm);
 
   mainForm.show();
   return QApplication::exec();
