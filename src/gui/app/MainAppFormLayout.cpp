@@ -32,6 +32,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
@@ -55,6 +57,11 @@ constexpr int kPropertiesWidth = 128;
 constexpr int kUploadPanelWidth = 254;
 constexpr int kStatusBarHeight = 22;
 constexpr std::array<int, 4> kImageStatusWidths{140, 200, 140, 120};
+// The widest texts the panels show in practice; the panels grow to them when
+// the desktop's font is larger than the one the widths above were made for.
+constexpr std::array<const char*, 4> kImageStatusSamples{
+    "Source Image: 8888x8888", "Source Selection: (-8888,-8888):(8888x8888)",
+    "Logo Screen: 888x888", "Logo Image: 888x888"};
 constexpr int kTimerInterval = 40;
 constexpr int kLogoSideMin = 16;
 constexpr int kLogoSideMax = 400;
@@ -395,6 +402,11 @@ QWidget* TMainAppForm::CreatePictureArea() {
   ImageStatusBar = new QWidget;
   ImageStatusBar->setObjectName(QStringLiteral("ImageStatusBar"));
   ImageStatusBar->setFixedHeight(kImageStatusHeight);
+  // A notch smaller than the desktop font, as status bars are, so the four
+  // panels fit beside each other in the window's classic width.
+  QFont statusFont = ImageStatusBar->font();
+  statusFont.setPointSizeF(statusFont.pointSizeF() * 0.85);
+  ImageStatusBar->setFont(statusFont);
   auto* statusLayout = new QHBoxLayout(ImageStatusBar);
   statusLayout->setContentsMargins(0, 0, 0, 0);
   statusLayout->setSpacing(2);
@@ -404,11 +416,16 @@ QWidget* TMainAppForm::CreatePictureArea() {
     panel->setObjectName(QStringLiteral("ImageStatusPanel%1").arg(i));
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
-    panel->setFixedWidth(kImageStatusWidths[i]);
+    // The panels share the bar in the proportions of their widest texts, so
+    // that a larger desktop font still fits where the window is wide enough,
+    // and never shrink below three quarters of their classic widths.
+    const int textWidth = panel->fontMetrics().horizontalAdvance(kImageStatusSamples[i]) +
+                          2 * panel->frameWidth() + 6;
+    panel->setMinimumWidth(kImageStatusWidths[i] * 3 / 4);
+    panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     imageStatusPanels_[i] = panel;
-    statusLayout->addWidget(panel);
+    statusLayout->addWidget(panel, std::max(kImageStatusWidths[i], textWidth));
   }
-  statusLayout->addStretch(1);
   upperLayout->addWidget(ImageStatusBar);
   split->addWidget(upper);
 
