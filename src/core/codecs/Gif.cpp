@@ -12,6 +12,12 @@ namespace {
 
 constexpr int kMaxGifSide = 0xFFFF;
 
+// LZW codes are at least 2 bits and none stands for more than 4096 pixels, so
+// a byte of picture data holds at most 16384 pixels. A screen or frame larger
+// than the whole file could hold that way is not a picture but a trap for
+// the memory it would take.
+constexpr std::int64_t kMaxPixelsPerByte = 16384;
+
 struct MemoryReader {
   std::span<const std::uint8_t> bytes;
   std::size_t position = 0;
@@ -173,6 +179,9 @@ Bitmap DecodeGif(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   if (width <= 0 || height <= 0) throw PictureError("GIF: picture has no pixels");
   if (static_cast<std::int64_t>(width) * height > maxPixels)
     throw PictureError("GIF: picture is too large");
+  const std::int64_t holdable = kMaxPixelsPerByte * static_cast<std::int64_t>(bytes.size());
+  if (static_cast<std::int64_t>(width) * height > holdable)
+    throw PictureError("GIF: the file is too short for its picture size");
   const int transparent = SeekFirstImage(gif.get());
   if (DGifGetImageDesc(gif.get()) == GIF_ERROR) Fail("damaged file", gif->Error);
   const GifImageDesc frame = gif->Image;

@@ -18,6 +18,11 @@
 namespace quillet {
 namespace {
 
+// Huffman-coded data spends at least one bit on every 8 × 8 block of a scan,
+// and a block of the most subsampled component covers at most 16 × 64
+// pixels. Arithmetic coding has no such floor and is left to the pixel limit.
+constexpr std::int64_t kMaxHuffmanPixelsPerByte = 8 * 16 * 64;
+
 struct ErrorManager {
   jpeg_error_mgr pub;  // first, so libjpeg's pointer is ours too
   std::jmp_buf jump;
@@ -177,6 +182,9 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   const std::int64_t width = session.cinfo.image_width, height = session.cinfo.image_height;
   if (width <= 0 || height <= 0) throw PictureError("JPEG: picture has no pixels");
   if (width * height > maxPixels) throw PictureError("JPEG: picture is too large");
+  if (!session.cinfo.arith_code &&
+      width * height > kMaxHuffmanPixelsPerByte * static_cast<std::int64_t>(bytes.size()))
+    throw PictureError("JPEG: the file is too short for its picture size");
   Bitmap picture(static_cast<int>(width), static_cast<int>(height));
   std::vector<std::uint8_t> cmykRow;
   if (session.cinfo.out_color_space == JCS_CMYK)

@@ -58,8 +58,13 @@ struct ReadSession {
 struct Layout {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  int bitsPerPixel = 8;  // as stored in the file, before any expansion
   int passes = 1;
 };
+
+// Deflate turns one byte into at most 1032 (a 258-byte match coded in two
+// bits); image data that would need more is not in the file.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
 
 // Reads the header and asks libpng for 8-bit RGBA rows whatever the file holds.
 bool ReadHeader(ReadSession& s, Layout& layout) {
@@ -67,6 +72,7 @@ bool ReadHeader(ReadSession& s, Layout& layout) {
   png_read_info(s.png, s.info);
   layout.width = png_get_image_width(s.png, s.info);
   layout.height = png_get_image_height(s.png, s.info);
+  layout.bitsPerPixel = png_get_bit_depth(s.png, s.info) * png_get_channels(s.png, s.info);
   const int colorType = png_get_color_type(s.png, s.info);
   png_set_scale_16(s.png);
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(s.png);
@@ -174,6 +180,11 @@ Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   const std::int64_t pixels = static_cast<std::int64_t>(layout.width) * layout.height;
   if (layout.width == 0 || layout.height == 0) throw PictureError("PNG: picture has no pixels");
   if (pixels > maxPixels) throw PictureError("PNG: picture is too large");
+  // A header that announces more pixels than the file can hold is refused
+  // before the picture's memory is taken.
+  const std::uint64_t packedBytes = (static_cast<std::uint64_t>(pixels) * layout.bitsPerPixel) / 8;
+  if (packedBytes > kMaxInflateRatio * bytes.size())
+    throw PictureError("PNG: the file is too short for its picture size");
   Bitmap picture(static_cast<int>(layout.width), static_cast<int>(layout.height));
   std::vector<std::uint8_t> rows(static_cast<std::size_t>(layout.width) * 4 *
                                  (layout.passes == 1 ? 1 : layout.height));

@@ -1,5 +1,6 @@
 #include <gif_lib.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/codecs/Codecs.h"
@@ -170,6 +171,18 @@ TEST(GifDecoder, RefusesHostileFiles) {
   }
   EXPECT_NO_THROW(DecodeGif(good, 64 * 64));
   EXPECT_THROW(DecodeGif(good, 64 * 64 - 1), PictureError);
+}
+
+// A 35-byte file announcing a 65535 × 4096 screen (under the pixel limit) is
+// refused from its header, before 800 MB are taken for the white screen.
+TEST(GifDecoder, RefusesASizeItsDataCannotHold) {
+  std::vector<std::uint8_t> hollow = TinyGif(true);
+  hollow[6] = hollow[7] = 0xFF;
+  hollow[8] = 0x00;
+  hollow[9] = 0x10;
+  EXPECT_THAT([&] { DecodeGif(hollow); },
+              ::testing::ThrowsMessage<PictureError>(
+                  ::testing::HasSubstr("too short for its picture size")));
 }
 
 TEST(GifEncoder, DefaultsAreAnOptimalEightBitPaletteWithDithering) {

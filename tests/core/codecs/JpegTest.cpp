@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/codecs/Codecs.h"
@@ -115,6 +116,15 @@ TEST(JpegCodec, RefusesHostileFiles) {
     EXPECT_THROW(DecodeJpeg(c.bytes), PictureError);
   }
   EXPECT_THROW(DecodeJpeg(good, 64 * 64 - 1), PictureError);
+}
+
+// Under the pixel limit but far beyond what its few kilobytes of Huffman data
+// can describe: refused from the header, before the picture's memory is taken.
+TEST(JpegCodec, RefusesASizeItsDataCannotHold) {
+  const std::vector<std::uint8_t> good = EncodeJpeg(Smooth(64, 64), 80);
+  EXPECT_THAT([&] { DecodeJpeg(WithFrameSize(good, 16000, 16000)); },
+              ::testing::ThrowsMessage<PictureError>(
+                  ::testing::HasSubstr("too short for its picture size")));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <png.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -234,6 +235,18 @@ TEST(PngCodec, RefusesHostileFiles) {
   }
   EXPECT_THROW(DecodePng(good, 40 * 40 - 1), PictureError);
   EXPECT_THROW(EncodePng(Bitmap()), PictureError);
+}
+
+// Under the pixel limit but far beyond what the file's bytes can inflate to:
+// refused from the header, before 768 MB are taken for the picture.
+TEST(PngCodec, RefusesASizeItsDataCannotHold) {
+  // A real 40 × 40 file whose header is made to say 16000 × 16000.
+  std::vector<std::uint8_t> hollow = EncodePng(Bitmap(40, 40));
+  const std::vector<std::uint8_t> header = HeaderOnly(16000, 16000);
+  std::copy(header.begin() + 8, header.end(), hollow.begin() + 8);
+  EXPECT_THAT([&] { DecodePng(hollow); },
+              ::testing::ThrowsMessage<PictureError>(
+                  ::testing::HasSubstr("too short for its picture size")));
 }
 
 }  // namespace

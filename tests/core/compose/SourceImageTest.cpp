@@ -245,6 +245,16 @@ TEST(CanLoadPicture, RefusesWhatCannotEnterTheLogoDirectory) {
   // Contents are not inspected: a PNG named .jpg goes to the JPEG decoder.
   WritePictureFile(dir.Path() + "png-named.jpg", Bitmap(40, 30), LogoFormat::Png, 90, 8);
   dir.Write("notes.jpg", "This is not a picture.\n");
+  // Hostile files: cut short, and a header announcing 20000 × 12000 pixels
+  // over 48 bytes of rows.
+  std::vector<std::uint8_t> png = EncodePng(Bitmap(40, 30, kRed));
+  dir.Write("truncated.png", std::string(png.begin(), png.begin() + png.size() / 2));
+  std::vector<std::uint8_t> bmp = EncodeBmp(Bitmap(4, 4));
+  for (int i = 0; i < 4; ++i) {
+    bmp[18 + i] = static_cast<std::uint8_t>(20000 >> (8 * i));
+    bmp[22 + i] = static_cast<std::uint8_t>(12000 >> (8 * i));
+  }
+  dir.Write("huge.bmp", std::string(bmp.begin(), bmp.end()));
 
   const std::string loadError = "Error: " + std::string(kLoadErrorText);
   const std::string tooSmall = "Error: Image dimensions must be at least 16x16.";
@@ -258,6 +268,8 @@ TEST(CanLoadPicture, RefusesWhatCannotEnterTheLogoDirectory) {
       {"notes.jpg", false, {loadError}},
       {"png-named.jpg", false, {loadError}},
       {"missing.png", false, {loadError}},
+      {"truncated.png", false, {loadError}},
+      {"huge.bmp", false, {loadError}},
       {"smallest.png", true, {}},
       {"photo.jpg", true, {}},
   };
