@@ -1,7 +1,10 @@
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "core/settings/Options.h"
 
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -107,23 +110,14 @@ TEST(ParametersCommand, ReportsBrokenFiles) {
   }
 }
 
-std::string DefaultOptionsWith(const std::string& element, const std::string& replacement) {
-  std::string document =
-      "<options><login value=\"\"/><password value=\"\"/><proxysource value=\"ie\"/>"
-      "<proxyhost value=\"\"/><proxyport value=\"\"/><proxyauthentication value=\"no\"/>"
-      "<proxylogin value=\"\"/><proxypassword value=\"\"/><showlogochange value=\"no\"/>"
-      "<fillemptyarea value=\"no\"/><emptyareacolor value=\"16777215\"/>"
-      "<jpegquality value=\"90\"/><showjpegdialog value=\"yes\"/><gifbitdepth value=\"8\"/>"
-      "<showgifdialog value=\"yes\"/><convertretainsource value=\"2\"/>"
-      "<convertasktargetname value=\"no\"/><mirrorretainsource value=\"2\"/>"
-      "<mirrorasktargetname value=\"no\"/><rotateretainsource value=\"2\"/>"
-      "<rotateasktargetname value=\"no\"/><importedfileformat value=\"1\"/>"
-      "<importasktargetname value=\"no\"/><grabbedfileformat value=\"1\"/>"
-      "<grabasktargetname value=\"no\"/><enableaccesshint value=\"yes\"/>"
-      "<checknewversion value=\"yes\"/></options>";
-  if (!element.empty()) document.replace(document.find(element), element.size(), replacement);
-  return document;
+// The document SaveOptions writes for the defaults with `change` applied.
+std::string DefaultOptionsWith(const std::function<void(Options&)>& change) {
+  Options options;
+  change(options);
+  return OptionsDocumentText(options);
 }
+
+void Defaults(Options&) {}
 
 TEST(OptionsCommand, PrintsTheDocumentTheProgramWouldWrite) {
   struct Case {
@@ -133,26 +127,30 @@ TEST(OptionsCommand, PrintsTheDocumentTheProgramWouldWrite) {
     const char* err;
   };
   const Case cases[] = {
-      {nullptr, kNoSystemProxy, DefaultOptionsWith("", ""), ""},
+      {nullptr, kNoSystemProxy, DefaultOptionsWith(Defaults), ""},
       {"<Options><JPEGQuality value=\"95\"/><gifbitdepth value=\"12\"/></Options>", kNoSystemProxy,
-       DefaultOptionsWith("<jpegquality value=\"90\"/><showjpegdialog value=\"yes\"/>"
-                          "<gifbitdepth value=\"8\"/>",
-                          "<jpegquality value=\"100\"/><showjpegdialog value=\"yes\"/>"
-                          "<gifbitdepth value=\"8\"/>"),
-       ""},
+       DefaultOptionsWith([](Options& o) { o.jpegquality = 100; }), ""},
       {"<options><proxyhost value=\"old.lan\"/></options>",
        {"QUILLET_HOME=", "http_proxy=http://env.lan:8123/", "PATH=/nonexistent"},
-       DefaultOptionsWith("<proxyhost value=\"\"/><proxyport value=\"\"/>",
-                          "<proxyhost value=\"env.lan\"/><proxyport value=\"8123\"/>"),
+       DefaultOptionsWith([](Options& o) {
+         o.proxyhost = "env.lan";
+         o.proxyport = "8123";
+       }),
        ""},
       {"<options><proxysource value=\"manual\"/><proxyhost value=\"typed.lan\"/></options>",
        {"QUILLET_HOME=", "http_proxy=http://env.lan:8123/", "PATH=/nonexistent"},
-       DefaultOptionsWith("<proxysource value=\"ie\"/><proxyhost value=\"\"/>",
-                          "<proxysource value=\"manual\"/><proxyhost value=\"typed.lan\"/>"),
+       DefaultOptionsWith([](Options& o) {
+         o.proxysource = ProxySource::Manual;
+         o.proxyhost = "typed.lan";
+       }),
        ""},
-      {"<settings><login value=\"ann\"/></settings>", kNoSystemProxy, DefaultOptionsWith("", ""),
+      // A choice out of range reads as its default; the later of two elements wins.
+      {"<options><rotateretainsource value=\"5\"/><login value=\"a\"/><LOGIN value=\"b\"/>"
+       "</options>",
+       kNoSystemProxy, DefaultOptionsWith([](Options& o) { o.login = "b"; }), ""},
+      {"<settings><login value=\"ann\"/></settings>", kNoSystemProxy, DefaultOptionsWith(Defaults),
        "Error: Options file is corrupt.\n"},
-      {"<options><login value=\"ann\"></options>", kNoSystemProxy, DefaultOptionsWith("", ""),
+      {"<options><login value=\"ann\"></options>", kNoSystemProxy, DefaultOptionsWith(Defaults),
        "Error: Options file is corrupt.\n"},
   };
   for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,8 @@ namespace {
 
 std::vector<std::string> MergedEnvironment(const std::vector<std::string>& changes) {
   std::vector<std::string> merged;
-  for (char** e = environ; *e != nullptr; ++e) merged.emplace_back(*e);
+  for (char** e = environ; *e != nullptr; ++e)
+    merged.emplace_back(*e);
   for (const std::string& change : changes) {
     std::string name = change.substr(0, change.find('=') + 1);
     std::erase_if(merged, [&](const std::string& entry) { return entry.rfind(name, 0) == 0; });
@@ -32,7 +34,8 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& chang
 
 std::vector<char*> Pointers(std::vector<std::string>& words) {
   std::vector<char*> pointers;
-  for (std::string& word : words) pointers.push_back(word.data());
+  for (std::string& word : words)
+    pointers.push_back(word.data());
   pointers.push_back(nullptr);
   return pointers;
 }
@@ -63,6 +66,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   if (rc != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
+    // Only an interruption is worth a retry; anything else would spin here.
+    if (errno != EINTR)
+      throw std::runtime_error("cannot wait for " + program + ": " + std::strerror(errno));
   }
   ProcessResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

@@ -16,14 +16,11 @@ std::string ProgramFolderOf(const std::vector<std::string>& words) {
   return ProgramFolderFor(args);
 }
 
-bool LoadedCleanly(LogoDirectoryLoad status) {
-  return status == LogoDirectoryLoad::NoFile || status == LogoDirectoryLoad::Loaded;
-}
-
 }  // namespace
 
 // Prints the document the program would write at exit; what it left out goes
-// to stderr. Exits 1 when the file is corrupt or could not be read whole.
+// to stderr. A damaged file is the program's message, not a failure of the
+// command.
 int RunLogoDir(const std::vector<std::string>& words) {
   std::string folder = ProgramFolderOf(words);
   StderrPrompts prompts(std::cerr);
@@ -33,24 +30,25 @@ int RunLogoDir(const std::vector<std::string>& words) {
     std::cerr << "dropped: " << dropped.path << " (" << dropped.reason << ")\n";
   std::cout << LogoDirectoryDocument(tree);
   std::cout.flush();
-  return LoadedCleanly(result.status) ? 0 : 1;
+  return 0;
 }
 
 // Prints the active node path of the node the program would select at its
-// first activation; an empty line when none (or the root).
+// first activation; an empty line when none (or the root), as after an
+// unreadable state file, which the program reports and then selects nothing.
 int RunAppState(const std::vector<std::string>& words) {
   std::string folder = ProgramFolderOf(words);
   StderrPrompts prompts(std::cerr);
   LogoTree tree;
   LoadLogoDirectory(tree, folder, prompts);
+  LogoNode* selected = nullptr;
   try {
-    LogoNode* selected = ReadAppState(tree, folder, prompts);
-    std::cout << (selected ? ActiveNodePath(*selected) : std::string()) << '\n';
-    return 0;
+    selected = ReadAppState(tree, folder, prompts);
   } catch (const QuilletError& error) {
     prompts.ReportError(error.what());
-    return 1;
   }
+  std::cout << (selected ? ActiveNodePath(*selected) : std::string()) << '\n';
+  return 0;
 }
 
 }  // namespace quillet::cli
