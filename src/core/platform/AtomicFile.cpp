@@ -36,7 +36,12 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
-mode_t CreationMode() {
+// The old file's permissions when there is one (a file holding passwords may
+// have been made private), else those of a newly created file.
+mode_t ModeFor(const std::string& path) {
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+    return existing.st_mode & 07777;
   mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
@@ -52,7 +57,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (fd < 0) ThrowSystemError("Cannot write " + path, errno);
   try {
     WriteAll(fd, bytes);
-    if (::fchmod(fd, CreationMode()) != 0) ThrowSystemError("chmod", errno);
+    if (::fchmod(fd, ModeFor(path)) != 0) ThrowSystemError("chmod", errno);
     if (::fsync(fd) != 0) ThrowSystemError("fsync", errno);
     if (::close(fd) != 0) {
       fd = -1;

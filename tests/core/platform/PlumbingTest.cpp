@@ -97,6 +97,29 @@ TEST(AtomicFile, ReplacesTheWholeFile) {
   EXPECT_EQ(entries, 1);
 }
 
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  ::stat(path.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+// A replaced file keeps its permissions: a private options file holding
+// passwords must not become readable to all when the program saves it.
+TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
+  TempDir dir;
+  std::string path = dir.Write("options.xml", "old");
+  ::chmod(path.c_str(), 0600);
+  WriteFileAtomically(path, "new");
+  EXPECT_EQ(ModeOf(path), 0600u);
+  EXPECT_EQ(dir.Read("options.xml"), "new");
+
+  mode_t mask = ::umask(022);
+  std::string fresh = dir.Path() + "fresh.xml";
+  WriteFileAtomically(fresh, "x");
+  ::umask(mask);
+  EXPECT_EQ(ModeOf(fresh), 0644u);
+}
+
 TEST(AtomicFile, FailedWriteKeepsTheOldFile) {
   if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
   TempDir dir;
@@ -159,6 +182,29 @@ TEST(Xml, LoadReportsParserText) {
   dir.MakeDir("folder.xml");
   EXPECT_FALSE(LoadXmlFile(doc, dir.Path() + "folder.xml", error));
   EXPECT_EQ(error, "Not a regular file");
+}
+
+// What pugixml would take but a conforming parser refuses.
+TEST(Xml, LoadRefusesDocumentsThatAreNotWellFormed) {
+  struct Case {
+    const char* content;
+    const char* error;  // empty: read
+  } cases[] = {
+      {"<options/>", ""},
+      {"<?xml version=\"1.0\"?>\n<!-- c --><options><a x=\"1\" y=\"1\"/></options>\n", ""},
+      {"<options/><options/>", "More than one document element"},
+      {"<options/><!-- c --><x>", "Start-end tags mismatch"},
+      {"<options><a><b value=\"1\" value=\"2\"/></a></options>", "Duplicate attribute in <b>"},
+      {"<options><a/><b/></options><p/>", "More than one document element"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::string path = dir.Write("data.xml", c.content);
+    pugi::xml_document doc;
+    std::string error;
+    EXPECT_EQ(LoadXmlFile(doc, path, error), std::string(c.error).empty()) << c.content;
+    EXPECT_EQ(error, c.error) << c.content;
+  }
 }
 
 TEST(ProgramFolder, DataDirWinsThenEnvironmentThenExecutable) {

@@ -141,6 +141,8 @@ TEST(Options, DamagedFileIsReportedOnceAndGivesTheDefaults) {
       "",
       "<!-- nothing but a comment -->",
       "\xff\xfe\x00garbage",
+      "<options><login value=\"a\"/></options><options/>",
+      "<options><login value=\"a\" value=\"b\"/></options>",
   };
   for (const char* content : cases) {
     Loaded loaded = LoadFile(content);
