@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes as "logodirectory.xml" to the reader, in a program
-// folder that holds a few real logos and folders for the nodes to find.
+// folder that holds a few real logos and folders for the nodes to find; what
+// it reads must survive a write and read back unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quillet::LogoTree tree;
   quillet::SilentPrompts prompts;
   quillet::LoadLogoDirectory(tree, folder, prompts);
-  // Whatever was read must be writable again.
-  quillet::LogoDirectoryDocument(tree);
+  // Whatever was read is written and read back to the same tree.
+  if (!quillet::SaveLogoDirectory(tree, folder, prompts)) std::abort();
+  quillet::LogoTree again;
+  quillet::LoadLogoDirectory(again, folder, prompts);
+  if (quillet::LogoDirectoryDocument(again) != quillet::LogoDirectoryDocument(tree)) std::abort();
   return 0;
 }
