@@ -154,6 +154,12 @@ void HelpTest::helpWindowShowsTheFile() {
   QVERIFY(help.ShowContents());  // again, while it is open
   help.CloseHelp();
   QVERIFY(!help.isVisible());
+  // Escape puts it away too.
+  QVERIFY(help.ShowContents());
+  help.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&help));
+  QTest::keyClick(help.HelpBrowser, Qt::Key_Escape);
+  QVERIFY(!help.isVisible());
   QVERIFY(prompts.Messages().empty());
 }
 

@@ -604,6 +604,11 @@ void LogoCommandsTest::shortcutsReachTheCommands() {
   w.form->LogoTreeView->setFocus();
   QTest::keyClick(w.form->LogoTreeView, Qt::Key_V, Qt::ControlModifier);
   QCOMPARE(w.Names(*w.Pics().ChildAt(0)), Names({"pastedimage.jpg"}));
+
+  // The Delete key works whatever the shift keys.
+  w.prompts.QueueAnswer(Answer::Yes);
+  QTest::keyClick(w.form->LogoTreeView, Qt::Key_Delete, Qt::ShiftModifier);
+  QCOMPARE(w.Pics().ChildAt(0)->ChildCount(), 0);
 }
 
 QTEST_MAIN(LogoCommandsTest)

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -20,6 +21,7 @@
 #include "core/compose/FrameInteraction.h"
 #include "core/compose/SelectionGeometry.h"
 #include "core/logodir/LogoDirectoryFile.h"
+#include "gui/app/Cursors.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/app/Resources.h"
 #include "gui/compose/PictureBox.h"
@@ -164,8 +166,13 @@ class MainWindowTest : public QObject {
 void MainWindowTest::startsWithCaptionRootAndBareStatus() {
   Window w;
   QCOMPARE(w.form->windowTitle(), QStringLiteral("Quillet"));
-  QCOMPARE(w.form->size(), QSize(803, 610));
-  QCOMPARE(w.form->minimumSize(), QSize(652, 492));
+  // As created, unless the screen is smaller (the offscreen one is 800 x 600,
+  // as a small display or a large scale factor may be): then the window
+  // fits the screen, with its menus on it.
+  const QRect area = QApplication::primaryScreen()->availableGeometry();
+  QCOMPARE(w.form->size(), QSize(803, 610).boundedTo(area.size()));
+  QCOMPARE(w.form->minimumSize(), QSize(652, 492).boundedTo(area.size()));
+  QVERIFY(area.contains(w.form->geometry().topLeft()));
   QCOMPARE(w.form->Tree().Root().Text(), std::string("Logo Directory"));
   QCOMPARE(w.form->findChild<QComboBox*>("PhoneMake")->count(), 2);
   QCOMPARE(w.form->StatusText(), QStringLiteral("Idle"));
@@ -404,6 +411,14 @@ void MainWindowTest::newLogoTemplateFollowsTheShownLogo() {
   QCOMPARE(w.form->NewLogoTemplate.logowidth, 320);
 }
 
+namespace {
+
+QImage CursorImage(const QCursor& cursor) {
+  return cursor.pixmap().toImage();
+}
+
+}  // namespace
+
 void MainWindowTest::draggingWithTheMouseFollowsTheCoreArithmetic() {
   Window w;
   w.ShowOnScreen();
@@ -432,7 +447,10 @@ void MainWindowTest::draggingWithTheMouseFollowsTheCoreArithmetic() {
   QCOMPARE(Frame(logo),
            quillet::DragStep(quillet::FrameHit::Inside, moved, {60, 60}, {150, 70}, bounds));
   QCOMPARE(Frame(logo).right, 200);
+  // The hand closes on the frame it moves and opens again at the release.
+  QCOMPARE(CursorImage(w.form->SourceImage->cursor()), CursorImage(quillet::HandGrabCursor()));
   QTest::mouseRelease(w.form->SourceImage, Qt::LeftButton, {}, QPoint(150, 70));
+  QCOMPARE(CursorImage(w.form->SourceImage->cursor()), CursorImage(quillet::HandFlatCursor()));
 
   // A press outside the frame's band grabs nothing.
   const quillet::Rect settled = Frame(logo);

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -28,6 +30,9 @@ THelpForm::THelpForm(std::string programFolder, Prompts& prompts, QWidget* paren
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(HelpBrowser);
+  // Escape puts the help away, as it does a dialog.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(close, &QShortcut::activated, this, &QWidget::close);
   resize(720, 600);
 }
 

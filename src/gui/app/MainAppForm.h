@@ -24,6 +24,7 @@ class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QCursor;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -159,6 +160,9 @@ class TMainAppForm : public QMainWindow {
   void StatusBarResize();
   // A right press selects the node under the pointer before the pop-up opens.
   void LogoTreeViewMouseDown(Qt::MouseButton button, QPoint position);
+  // The Delete key in the tree, with or without shift keys, deletes the
+  // selected node; true when the key was taken.
+  bool LogoTreeViewKeyDown(int key);
 
   // The shutdown routine; the program then ends.
   void Exit1Click();
@@ -341,7 +345,7 @@ class TMainAppForm : public QMainWindow {
 
   // Frame.
   void RepaintFrameLines(const Rect& frame);
-  void ApplyFrameCursor(FrameCursorKind kind);
+  void ApplyFrameCursor(const QCursor& cursor);
 
   std::string programFolder_;
   Prompts& prompts_;

@@ -54,6 +54,16 @@ QIcon UploadGlyphIcon(UploadGlyph glyph) {
   return QIcon();
 }
 
+// The six settings of the properties panel, which new logos take over.
+void CopyPanelSettings(const TLogoDirObject& from, TLogoDirObject& to) {
+  to.phonemakeid = from.phonemakeid;
+  to.phonemodelid = from.phonemodelid;
+  to.logowidth = from.logowidth;
+  to.logoheight = from.logoheight;
+  to.fitkind = from.fitkind;
+  to.keepproportions = from.keepproportions;
+}
+
 }  // namespace
 
 LogoNode* TMainAppForm::SelectedNode() const {
@@ -246,14 +256,7 @@ void TMainAppForm::ShowNodeProperties() {
     fit->setChecked(true);
   KeepProportions->setChecked(logo.keepproportions);
   ShowUploadFields();
-  if (logo.nodekind == NodeKind::Logo) {
-    NewLogoTemplate.phonemakeid = logo.phonemakeid;
-    NewLogoTemplate.phonemodelid = logo.phonemodelid;
-    NewLogoTemplate.logowidth = logo.logowidth;
-    NewLogoTemplate.logoheight = logo.logoheight;
-    NewLogoTemplate.fitkind = logo.fitkind;
-    NewLogoTemplate.keepproportions = logo.keepproportions;
-  }
+  if (logo.nodekind == NodeKind::Logo) CopyPanelSettings(logo, NewLogoTemplate);
 }
 
 void TMainAppForm::StorePanelToNode() {
@@ -266,14 +269,7 @@ void TMainAppForm::StorePanelToNode() {
   const int fit = FitIntoButtons->checkedId();
   if (fit >= 0 && fit <= 3) logo.fitkind = static_cast<FitKind>(fit);
   logo.keepproportions = KeepProportions->isChecked();
-  if (logo.nodekind == NodeKind::Logo) {
-    NewLogoTemplate.phonemakeid = logo.phonemakeid;
-    NewLogoTemplate.phonemodelid = logo.phonemodelid;
-    NewLogoTemplate.logowidth = logo.logowidth;
-    NewLogoTemplate.logoheight = logo.logoheight;
-    NewLogoTemplate.fitkind = logo.fitkind;
-    NewLogoTemplate.keepproportions = logo.keepproportions;
-  }
+  if (logo.nodekind == NodeKind::Logo) CopyPanelSettings(logo, NewLogoTemplate);
 }
 
 void TMainAppForm::LogoPropertiesChanged() {

@@ -61,8 +61,7 @@ void TMainAppForm::ImageCursorTimerTimer() {
   ImageCursorTimer->stop();
 }
 
-void TMainAppForm::ApplyFrameCursor(FrameCursorKind kind) {
-  const QCursor cursor = CursorOf(kind);
+void TMainAppForm::ApplyFrameCursor(const QCursor& cursor) {
   SourceImage->setCursor(cursor);
   if (QApplication::overrideCursor() != nullptr) {
     QApplication::changeOverrideCursor(cursor);
@@ -74,7 +73,7 @@ void TMainAppForm::ApplyFrameCursor(FrameCursorKind kind) {
 void TMainAppForm::UpdateFrameCursor(int x, int y) {
   const LogoNode* node = SelectedNode();
   if (node == nullptr || !node->IsLogo() || drag_.Dragging || !currentSourceImage_) return;
-  ApplyFrameCursor(FrameCursor(x, y, currentSourceImage_->FrameForHitTest()));
+  ApplyFrameCursor(CursorOf(FrameCursor(x, y, currentSourceImage_->FrameForHitTest())));
 }
 
 void TMainAppForm::SourceImageMouseDown(int x, int y) {
@@ -85,6 +84,8 @@ void TMainAppForm::SourceImageMouseDown(int x, int y) {
   const LogoNode* node = SelectedNode();
   if (node != nullptr && node->IsLogo() && currentSourceImage_) {
     BeginFrameDrag(drag_, Point{x, y}, *currentSourceImage_);
+    // The open hand closes on the frame it moves, until the release.
+    if (drag_.DragKind == FrameHit::Inside) ApplyFrameCursor(HandGrabCursor());
   } else {
     drag_.DragKind = FrameHit::None;
   }

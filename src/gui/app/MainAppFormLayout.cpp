@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +24,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -133,10 +133,15 @@ void TMainAppForm::CreateControls() {
 }
 
 void TMainAppForm::CentreOnScreen() {
-  if (QScreen* screen = QApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.center() - rect().center());
-  }
+  QScreen* screen = QApplication::primaryScreen();
+  if (screen == nullptr) return;
+  // A screen smaller than the window (a small display, or a large scale
+  // factor) gets a window that fits it, with its menus on the screen.
+  const QRect area = screen->availableGeometry();
+  setMinimumSize(QSize(kWindowMinWidth, kWindowMinHeight).boundedTo(area.size()));
+  resize(size().boundedTo(area.size()));
+  const QPoint corner = area.center() - rect().center();
+  move(std::max(corner.x(), area.left()), std::max(corner.y(), area.top()));
 }
 
 QMenu* TMainAppForm::AddConvertMenu(QMenu* parent, const QString& prefix, int set) {
@@ -524,7 +529,8 @@ QWidget* TMainAppForm::CreateUploadPanel() {
   QFont bold = UploadButton->font();
   bold.setBold(true);
   UploadButton->setFont(bold);
-  UploadButton->setStyleSheet(QStringLiteral("QPushButton { color: red; }"));
+  // Red while it can be pressed; a disabled button greys out like any other.
+  UploadButton->setStyleSheet(QStringLiteral("QPushButton:enabled { color: red; }"));
   layout->addWidget(UploadButton);
 
   auto* fields = new QGroupBox(QStringLiteral("Uploaded logo URL and ID"));
@@ -618,12 +624,9 @@ void TMainAppForm::ConnectControls() {
   click(UploadTrgImgMenuItem, &TMainAppForm::UploadMenuItemClick);
   connect(UploadButton, &QPushButton::clicked, this, &TMainAppForm::UploadMenuItemClick);
 
-  // Delete acts on the tree only, so that it still deletes text elsewhere.
-  auto* deleteKey =
-      new QShortcut(QKeySequence::Delete, LogoTreeView, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(deleteKey, &QShortcut::activated, this, [this] {
-    if (DeleteMenuItem->isEnabled()) DeleteMenuItemClick();
-  });
+  // The Delete key acts in the tree only (whatever the shift keys), so that
+  // it still deletes text elsewhere: see LogoTreeViewKeyDown.
+  LogoTreeView->installEventFilter(this);
 
   connect(LogoTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
           &TMainAppForm::LogoTreeViewChange);
@@ -677,6 +680,9 @@ bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
   } else if (LogoTreeView != nullptr && watched == LogoTreeView->viewport() &&
              TreeDragEvent(event)) {
     return true;
+  } else if (LogoTreeView != nullptr && watched == LogoTreeView &&
+             event->type() == QEvent::KeyPress) {
+    if (LogoTreeViewKeyDown(static_cast<QKeyEvent*>(event)->key())) return true;
   } else if (LogoTreeView != nullptr && watched == LogoTreeView->viewport() &&
              event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
@@ -689,6 +695,12 @@ void TMainAppForm::LogoTreeViewMouseDown(Qt::MouseButton button, QPoint position
   if (button != Qt::RightButton) return;
   const QModelIndex index = LogoTreeView->indexAt(position);
   if (index.isValid()) LogoTreeView->setCurrentIndex(index);
+}
+
+bool TMainAppForm::LogoTreeViewKeyDown(int key) {
+  if (key != Qt::Key_Delete) return false;
+  if (DeleteMenuItem->isEnabled()) DeleteMenuItemClick();
+  return true;
 }
 
 void TMainAppForm::StatusBarResize() {
