@@ -51,6 +51,9 @@ TEST(CatalogueCommand, ReportsBrokenCatalogues) {
        "\"height\":20}]}]}\n",
        ""},
       {"<phoneslist/>", "{\"makes\":[]}\n", ""},
+      // UTF-8 passes through; a stray Latin-1 byte still gives valid JSON.
+      {"<phoneslist><make name=\"Caf\xc3\xa9 Sagem my\xe9\"/></phoneslist>",
+       "{\"makes\":[{\"name\":\"Caf\xc3\xa9 Sagem my\\ufffd\",\"models\":[]}]}\n", ""},
       {"<phones/>", "{\"makes\":null}\n", "Error: Phone list file is damaged.\n"},
       {"<phoneslist><make/></phoneslist>", "{\"makes\":null}\n",
        "Error: Unexpected error occurred during application initialization.\n"},

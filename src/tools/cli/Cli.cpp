@@ -20,8 +20,7 @@ Args::Args(const std::vector<std::string>& words,
       continue;
     }
     std::string name = word.substr(longOption ? 2 : 1);
-    if (std::find(optionsWithValue.begin(), optionsWithValue.end(), name) ==
-        optionsWithValue.end())
+    if (std::find(optionsWithValue.begin(), optionsWithValue.end(), name) == optionsWithValue.end())
       throw UsageError("unknown option " + word);
     if (i + 1 >= words.size()) throw UsageError("option " + word + " needs a value");
     options_[name] = words[++i];
@@ -53,9 +52,49 @@ std::optional<std::string> StderrPrompts::Input(std::string_view caption, std::s
   return std::nullopt;
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+size_t Utf8SequenceLength(std::string_view text) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(0);
+  size_t length = lead < 0x80                    ? 1
+                  : lead >= 0xC2 && lead <= 0xDF ? 2
+                  : (lead & 0xF0) == 0xE0        ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                 : 0;
+  if (length == 0 || length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+  // No overlong forms, no surrogates, nothing past U+10FFFF.
+  if (lead == 0xE0 && byte(1) < 0xA0) return 0;
+  if (lead == 0xED && byte(1) >= 0xA0) return 0;
+  if (lead == 0xF0 && byte(1) < 0x90) return 0;
+  if (lead == 0xF4 && byte(1) >= 0x90) return 0;
+  return length;
+}
+
+}  // namespace
+
+// A file read without a declared encoding may hold bytes that are not UTF-8
+// (a catalogue saved as Latin-1); each such byte becomes U+FFFD so that the
+// output is always valid JSON.
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  while (!text.empty()) {
+    size_t length = Utf8SequenceLength(text);
+    if (length == 0) {
+      out += "\\ufffd";
+      text.remove_prefix(1);
+      continue;
+    }
+    if (length > 1) {
+      out += text.substr(0, length);
+      text.remove_prefix(length);
+      continue;
+    }
+    unsigned char c = static_cast<unsigned char>(text.front());
+    text.remove_prefix(1);
     switch (c) {
       case '"':
         out += "\\\"";
@@ -85,6 +124,8 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
-std::string ProgramFolderFor(const Args& args) { return ResolveProgramFolder(args.Option("data-dir")); }
+std::string ProgramFolderFor(const Args& args) {
+  return ResolveProgramFolder(args.Option("data-dir"));
+}
 
 }  // namespace quillet::cli
