@@ -22,9 +22,23 @@ void ResetFrame(TLogoDirObject& logo) {
   logo.frameleft = logo.frametop = logo.framewidth = logo.frameheight = -1;
 }
 
+namespace {
+
+// Far beyond any selection space a decodable picture gives, and small enough
+// that the distance between two edges stays within 32 bits.
+constexpr std::int64_t kFrameEdgeLimit = 1 << 29;
+
+std::int32_t TamedEdge(std::int64_t edge) {
+  return static_cast<std::int32_t>(std::clamp(edge, -kFrameEdgeLimit, kFrameEdgeLimit));
+}
+
+}  // namespace
+
 Rect FrameOf(const TLogoDirObject& logo) {
-  return Rect{logo.frameleft, logo.frametop, logo.frameleft + logo.framewidth,
-              logo.frametop + logo.frameheight};
+  // A hand-edited directory file may hold any 32-bit values here.
+  const std::int64_t left = logo.frameleft, top = logo.frametop;
+  return Rect{TamedEdge(left), TamedEdge(top), TamedEdge(left + logo.framewidth),
+              TamedEdge(top + logo.frameheight)};
 }
 
 void StoreFrame(TLogoDirObject& logo, const Rect& frame) {

@@ -79,6 +79,20 @@ TEST(InitialFrame, NodeFramesAreUnsetByTheirLeftEdgeAlone) {
   EXPECT_EQ(FrameOf(logo), (Rect{-1, -1, -2, -2}));
 }
 
+TEST(InitialFrame, HandEditedExtremeFramesStayWithin32Bits) {
+  TLogoDirObject logo;
+  logo.frameleft = logo.frametop = logo.framewidth = logo.frameheight = 2'000'000'000;
+  Rect frame = FrameOf(logo);
+  EXPECT_GE(frame.Width(), 0);
+  EXPECT_FALSE(OverlapsPicture(SpaceToPicture(frame, {10, 10}), {100, 100}));
+  logo.frameleft = logo.frametop = -2'000'000'000;
+  frame = FrameOf(logo);
+  EXPECT_EQ(frame.right, 0);
+  EXPECT_FALSE(OverlapsPicture(SpaceToPicture(frame, {10, 10}), {100, 100}));
+  logo.framewidth = logo.frameheight = 2'147'483'647;  // reaches over the picture
+  EXPECT_TRUE(OverlapsPicture(SpaceToPicture(FrameOf(logo), {10, 10}), {100, 100}));
+}
+
 TEST(OverlapsPicture, NeedsAtLeastOneSharedPixel) {
   Size picture{100, 200};
   struct Case {
