@@ -145,7 +145,10 @@ std::string WriteLogoFile(const LogoNode& node, const Bitmap& logoPicture,
 
 bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts& prompts) {
   if (selected == nullptr || !selected->IsLogo()) return false;
-  if (image != nullptr && image->FrameOverlapsPicture()) return true;
+  // A part of the picture so thin that it renders to no pixel is no picture
+  // either: there would be nothing to write.
+  if (image != nullptr && image->FrameOverlapsPicture() && !image->LogoPicture.Empty())
+    return true;
   prompts.Warning(kNoPictureInFrameText);
   return false;
 }

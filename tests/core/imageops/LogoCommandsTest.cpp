@@ -144,15 +144,20 @@ TEST_F(LogoCommands, SaveNeedsAFrameOverAPicture) {
   TSourceImage image(200, 200, false, logo.Data(), picture);
   image.ComputeSelectionSpace();
   InitialFrame(logo.Data(), image);
+  Bitmap target;
+  image.RenderLogo(target, false, kWhite);
 
   EXPECT_FALSE(LogoCanBeSaved(nullptr, &image, prompts));
   EXPECT_FALSE(LogoCanBeSaved(&folder, nullptr, prompts));
   EXPECT_TRUE(prompts.Messages().empty());
   EXPECT_TRUE(LogoCanBeSaved(&logo, &image, prompts));
   EXPECT_FALSE(LogoCanBeSaved(&logo, nullptr, prompts));
+  image.LogoPicture = Bitmap();  // the part rendered to no pixel
+  EXPECT_FALSE(LogoCanBeSaved(&logo, &image, prompts));
   logo.Data().frameleft = image.SpaceWidth;  // wholly beside the picture
   EXPECT_FALSE(LogoCanBeSaved(&logo, &image, prompts));
   EXPECT_EQ(prompts.Lines(), (std::vector<std::string>{Line("Warning", kNoPictureInFrameText),
+                                                       Line("Warning", kNoPictureInFrameText),
                                                        Line("Warning", kNoPictureInFrameText)}));
 }
 
