@@ -1,6 +1,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -14,6 +15,7 @@ class AboutBoxTest : public QObject {
   void initTestCase() { quillet::InitResources(); }
   void showsNameVersionAndPicture();
   void okCloses();
+  void opensInTheMiddleOfTheScreen();
 };
 
 void AboutBoxTest::showsNameVersionAndPicture() {
@@ -37,6 +39,17 @@ void AboutBoxTest::okCloses() {
   QTimer::singleShot(0, &about, [&] { QTest::keyClick(&about, Qt::Key_Return); });
   QCOMPARE(about.exec(), int(QDialog::Accepted));
   QVERIFY(!about.isVisible());
+}
+
+// Even with a parent elsewhere, the dialog is centred on the screen.
+void AboutBoxTest::opensInTheMiddleOfTheScreen() {
+  QWidget parent;
+  parent.setGeometry(0, 0, 200, 150);
+  parent.show();
+  quillet::TAboutBox about(&parent);
+  about.show();
+  const QPoint screenCentre = about.screen()->availableGeometry().center();
+  QVERIFY((about.frameGeometry().center() - screenCentre).manhattanLength() <= 2);
 }
 
 QTEST_MAIN(AboutBoxTest)

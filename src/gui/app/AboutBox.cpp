@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "gui/app/Resources.h"
+#include "gui/app/WindowPlacement.h"
 
 namespace quillet {
 
@@ -61,6 +62,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   layout->addWidget(Panel1);
   layout->addWidget(OKButton, 0, Qt::AlignHCenter);
   setFixedSize(sizeHint());
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnScreen(*this);
 }
 
 }  // namespace quillet

@@ -19,6 +19,10 @@ class TAboutBox : public QDialog {
  public:
   explicit TAboutBox(QWidget* parent = nullptr);
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ public:
   QFrame* Panel1 = nullptr;
   QLabel* ProgramIcon = nullptr;
   QLabel* ProductName = nullptr;

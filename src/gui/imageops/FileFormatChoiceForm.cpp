@@ -1,13 +1,13 @@
 // The file format choice of grabbed and scanned pictures.
 #include "gui/imageops/FileFormatChoiceForm.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
+
+#include "gui/app/WindowPlacement.h"
 
 namespace quillet {
 
@@ -42,8 +42,7 @@ TFileFormatChoiceForm::TFileFormatChoiceForm(QWidget* parent) : QDialog(parent) 
 
 std::optional<LogoFormat> TFileFormatChoiceForm::Choose() {
   const int previous = FileFormatComboBox->currentIndex();
-  if (QScreen* screen = QApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen(*this);
   if (exec() != QDialog::Accepted) {
     FileFormatComboBox->setCurrentIndex(previous);
     return std::nullopt;

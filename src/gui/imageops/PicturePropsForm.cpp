@@ -1,14 +1,12 @@
 // The JPEG and GIF properties dialogs shown before an upload.
 #include "gui/imageops/PicturePropsForm.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "core/codecs/Codecs.h"
 #include "core/imageops/LogoCommands.h"
 #include "core/platform/AtomicFile.h"
+#include "gui/app/WindowPlacement.h"
 #include "gui/settings/OptionsForm.h"
 
 namespace quillet {
@@ -118,8 +117,7 @@ bool TPicturePropsForm::Execute(const LogoNode& node, const Bitmap& logoPicture)
   const QSize size(std::max(kMinimumWidth, node.Data().logowidth + kFrameWidth),
                    std::max(kMinimumHeight, node.Data().logoheight + kFrameHeight));
   setFixedSize(size);
-  if (QScreen* screen = QApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen(*this);
   FormShow();
   const bool accepted = exec() == QDialog::Accepted;
   node_ = nullptr;

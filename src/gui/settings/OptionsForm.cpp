@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+#include "gui/app/WindowPlacement.h"
 #include "gui/settings/ColorButton.h"
 
 namespace quillet {
@@ -500,6 +501,7 @@ void TOptionsForm::done(int result) {
 
 void TOptionsForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  CentreOnScreen(*this);
   FormShow();
 }
 
