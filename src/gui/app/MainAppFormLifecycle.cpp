@@ -31,6 +31,9 @@ TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleIn
   firstActivationDone_ = false;
   CreateControls();
   RunStartup(instance);
+  // The keyboard starts in the tree: arrows browse the logos, Delete and F2
+  // act on the selected one.
+  LogoTreeView->setFocus(Qt::OtherFocusReason);
 }
 
 TMainAppForm::~TMainAppForm() {
