@@ -1,9 +1,16 @@
 // Commands whose work belongs to other subsystems; they are reachable from
-// the menus, the tool bar and the pop-ups, and do nothing until that work
-// is in place.
+// the menus, the tool bar and the pop-ups, and until that work is in place
+// they say so instead of doing nothing without a word.
 #include "gui/app/MainAppForm.h"
 
 namespace quillet {
+
+namespace {
+
+const char* const kLaterVersionScanning =
+    "Importing from a scanner or camera comes in a later version of Quillet.";
+
+}  // namespace
 
 bool TWAIN_SourceManagerPresent() {
   return false;
@@ -17,11 +24,28 @@ bool TMainAppForm::IsSending() const {
   return false;
 }
 
-void TMainAppForm::AcquireImageMenuItemClick() {}
-void TMainAppForm::SelectSourceMenuItemClick() {}
-void TMainAppForm::GrabFromScreenMenuItemClick() {}
-void TMainAppForm::UploadMenuItemClick() {}
-void TMainAppForm::SendToFriendMenuItemClick() {}
+void TMainAppForm::AcquireImageMenuItemClick() {
+  prompts_.Information(kLaterVersionScanning);
+}
+
+void TMainAppForm::SelectSourceMenuItemClick() {
+  prompts_.Information(kLaterVersionScanning);
+}
+
+void TMainAppForm::GrabFromScreenMenuItemClick() {
+  prompts_.Information("Grabbing a picture from the screen comes in a later version of Quillet.");
+}
+
+void TMainAppForm::UploadMenuItemClick() {
+  prompts_.Information(
+      "Uploading comes in a later version of Quillet. Meanwhile, Save writes the logo to a "
+      "file that you can copy to your phone.");
+}
+
+void TMainAppForm::SendToFriendMenuItemClick() {
+  prompts_.Information("Sending a link to a friend comes in a later version of Quillet.");
+}
+
 void TMainAppForm::PictureHandOffCheck() {}
 void TMainAppForm::ShowUploadFields() {}
 
