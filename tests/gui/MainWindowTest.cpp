@@ -137,6 +137,9 @@ class MainWindowTest : public QObject {
  private slots:
   void initTestCase() { quillet::InitResources(); }
   void startsWithCaptionRootAndBareStatus();
+  void startsWithTheKeyboardInTheTree();
+  void commandsOfALaterVersionSaySo_data();
+  void commandsOfALaterVersionSaySo();
   void commandStateFollowsTheSelectedNode_data();
   void commandStateFollowsTheSelectedNode();
   void ownFormatIsHiddenInAllFourConvertMenus_data();
@@ -194,6 +197,40 @@ void MainWindowTest::startsWithCaptionRootAndBareStatus() {
     QVERIFY(items[20]->text().startsWith("21. "));
     QVERIFY(items[20]->toolTip().startsWith("http"));
   }
+}
+
+void MainWindowTest::startsWithTheKeyboardInTheTree() {
+  Window w;
+  w.ShowOnScreen();
+  QCOMPARE(w.form->focusWidget(), static_cast<QWidget*>(w.form->LogoTreeView));
+}
+
+void MainWindowTest::commandsOfALaterVersionSaySo_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<QString>("what");
+  QTest::newRow("upload button") << "UploadButton"
+                                 << "Uploading";
+  QTest::newRow("upload tool button") << "UploadToolButton"
+                                      << "Uploading";
+  QTest::newRow("grab") << "GrabFromScreenToolButton"
+                        << "Grabbing";
+  QTest::newRow("send to friend") << "SendToFriendToolButton"
+                                  << "Sending";
+}
+
+void MainWindowTest::commandsOfALaterVersionSaySo() {
+  QFETCH(QString, control);
+  QFETCH(QString, what);
+  Window w;
+  w.Select(w.Logo(0));
+  auto* button = w.form->findChild<QAbstractButton*>(control);
+  QVERIFY(button != nullptr);
+  QVERIFY(button->isEnabled());
+  button->click();
+  QCOMPARE(w.prompts.Messages().size(), std::size_t{1});
+  QCOMPARE(w.prompts.Messages()[0].caption, std::string("Information"));
+  const QString text = QString::fromStdString(w.prompts.Messages()[0].text);
+  QVERIFY2(text.startsWith(what) && text.contains("comes in a later version"), qPrintable(text));
 }
 
 void MainWindowTest::commandStateFollowsTheSelectedNode_data() {
