@@ -1,5 +1,7 @@
 #include <QFile>
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -151,6 +153,10 @@ void HelpTest::helpWindowShowsTheFile() {
   QVERIFY(help.ShowContents());
   QVERIFY(help.isVisible());
   QVERIFY(help.isWindow());
+  // Placed in the middle of the screen (give or take the window frame),
+  // not in its corner.
+  const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+  QVERIFY((help.frameGeometry().center() - middle).manhattanLength() <= 8);
   QVERIFY(help.HelpBrowser->toPlainText().contains(QStringLiteral("Open a picture.")));
   QVERIFY(help.ShowContents());  // again, while it is open
   help.CloseHelp();

@@ -11,6 +11,7 @@
 #include "core/app/ProgramFolder.h"
 #include "gui/app/Resources.h"
 #include "gui/app/WebPage.h"
+#include "gui/app/WindowPlacement.h"
 
 namespace quillet {
 
@@ -52,6 +53,9 @@ bool THelpForm::ShowContents() {
   else
     HelpBrowser->setSource(source);
   HelpBrowser->scrollToAnchor(QStringLiteral("contents"));
+  // Where no window manager places it, the help would sit in the screen's
+  // corner over the main window's menus.
+  if (!isVisible()) CentreOnScreen(*this);
   show();
   raise();
   activateWindow();
