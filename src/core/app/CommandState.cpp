@@ -1,38 +1,16 @@
 #include "core/app/CommandState.h"
 
-#include "core/platform/Text.h"
-
 namespace quillet {
 
-OwnFormat OwnFormatOf(std::string_view nodeName) {
-  const std::string extension = UpperAscii(ExtensionOf(nodeName));
-  if (extension == ".BMP") return OwnFormat::Bmp;
-  if (extension == ".JPG" || extension == ".JPEG") return OwnFormat::Jpg;
-  if (extension == ".GIF") return OwnFormat::Gif;
-  if (extension == ".PNG") return OwnFormat::Png;
-  return OwnFormat::None;
+std::optional<LogoFormat> OwnFormatOf(std::string_view nodeName) {
+  return WritableFormatOfFileName(nodeName);
 }
 
 namespace {
 
-std::array<bool, kConvertItemCount> ConvertItemsShownFor(OwnFormat own) {
+std::array<bool, kConvertItemCount> ConvertItemsShownFor(std::optional<LogoFormat> own) {
   std::array<bool, kConvertItemCount> shown{true, true, true, true};
-  switch (own) {
-    case OwnFormat::Bmp:
-      shown[0] = false;
-      break;
-    case OwnFormat::Jpg:
-      shown[1] = false;
-      break;
-    case OwnFormat::Gif:
-      shown[2] = false;
-      break;
-    case OwnFormat::Png:
-      shown[3] = false;
-      break;
-    case OwnFormat::None:
-      break;
-  }
+  if (own) shown[static_cast<std::size_t>(*own)] = false;
   return shown;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/codecs/Codecs.h"
 #include "core/logodir/LogoDirObject.h"
 
 namespace quillet {
@@ -18,13 +20,13 @@ struct CommandFacts {
   bool twainPresent = false;
 };
 
-// The format a logo's name claims, told by its extension in any letter case.
-enum class OwnFormat { None, Bmp, Jpg, Gif, Png };
-OwnFormat OwnFormatOf(std::string_view nodeName);
+// The format a logo's name claims, told by its extension in any letter case;
+// nothing for an extension of no format.
+std::optional<LogoFormat> OwnFormatOf(std::string_view nodeName);
 
 enum class UploadGlyph { None, Upload, StopUpload };
 
-// Convert items in menu order: BMP, JPG, GIF, PNG.
+// Convert items in menu order: BMP, JPG, GIF, PNG, the order of LogoFormat.
 inline constexpr int kConvertItemCount = 4;
 
 struct CommandState {

@@ -31,7 +31,11 @@ inline constexpr std::int64_t kMaxPictureFileBytes = 1LL << 30;
 // alone, letter case ignored, ".jpeg" counting as JPEG.
 enum class LogoFormat : std::uint8_t { Bmp = 0, Jpg = 1, Gif = 2, Png = 3 };
 
-// ".jpg"/".jpeg" Jpg, ".gif" Gif, ".png" Png, any other extension Bmp.
+// The format a file's extension names, letter case ignored: ".bmp", ".jpg"
+// or ".jpeg", ".gif", ".png". Nothing for any other extension, which the
+// logo writers then do not write.
+std::optional<LogoFormat> WritableFormatOfFileName(std::string_view fileName);
+// As read: ".jpg"/".jpeg" Jpg, ".gif" Gif, ".png" Png, any other extension Bmp.
 LogoFormat LogoFormatOfFileName(std::string_view fileName);
 // The extension a format is written with: ".bmp", ".jpg", ".gif", ".png".
 std::string_view ExtensionOfFormat(LogoFormat format);

@@ -23,26 +23,31 @@ std::vector<std::uint8_t> ReadPictureBytes(const std::string& path) {
 
 }  // namespace
 
-DecoderKind DecoderForFileName(std::string_view fileName) {
+std::optional<LogoFormat> WritableFormatOfFileName(std::string_view fileName) {
   const std::string extension = LowerAscii(ExtensionOf(fileName));
-  if (extension == ".jpg" || extension == ".jpeg") return DecoderKind::Jpeg;
-  if (extension == ".gif") return DecoderKind::Gif;
-  if (extension == ".png") return DecoderKind::Png;
+  if (extension == ".bmp") return LogoFormat::Bmp;
+  if (extension == ".jpg" || extension == ".jpeg") return LogoFormat::Jpg;
+  if (extension == ".gif") return LogoFormat::Gif;
+  if (extension == ".png") return LogoFormat::Png;
+  return std::nullopt;
+}
+
+DecoderKind DecoderForFileName(std::string_view fileName) {
+  switch (LogoFormatOfFileName(fileName)) {
+    case LogoFormat::Jpg:
+      return DecoderKind::Jpeg;
+    case LogoFormat::Gif:
+      return DecoderKind::Gif;
+    case LogoFormat::Png:
+      return DecoderKind::Png;
+    case LogoFormat::Bmp:
+      break;
+  }
   return DecoderKind::General;
 }
 
 LogoFormat LogoFormatOfFileName(std::string_view fileName) {
-  switch (DecoderForFileName(fileName)) {
-    case DecoderKind::Jpeg:
-      return LogoFormat::Jpg;
-    case DecoderKind::Gif:
-      return LogoFormat::Gif;
-    case DecoderKind::Png:
-      return LogoFormat::Png;
-    case DecoderKind::General:
-      break;
-  }
-  return LogoFormat::Bmp;
+  return WritableFormatOfFileName(fileName).value_or(LogoFormat::Bmp);
 }
 
 std::string_view ExtensionOfFormat(LogoFormat format) {

@@ -19,11 +19,6 @@ struct EncoderSettings {
 // What convert, mirror and rotate use for the whole source picture.
 inline constexpr EncoderSettings kSourcePictureSettings{100, 8};
 
-// The format a written file's extension names, letter case ignored: ".bmp",
-// ".jpg" or ".jpeg", ".gif", ".png". Nothing for any other extension: the
-// logo writers then write nothing.
-std::optional<LogoFormat> WritableFormatOfFileName(std::string_view fileName);
-
 // Encodes and writes the picture whole and atomically (see WritePictureFile).
 void WritePicture(const std::string& path, const Bitmap& picture, LogoFormat format,
                   const EncoderSettings& settings);

@@ -65,17 +65,17 @@ TEST(CommandState, OwnFormatIsHiddenAmongConvertItems) {
   using Shown = std::array<bool, kConvertItemCount>;
   struct Case {
     const char* name;
-    OwnFormat format;
+    std::optional<LogoFormat> format;
     Shown shown;
   } cases[] = {
-      {"x.bmp", OwnFormat::Bmp, {false, true, true, true}},
-      {"x.jpeg", OwnFormat::Jpg, {true, false, true, true}},
-      {"x.JPG", OwnFormat::Jpg, {true, false, true, true}},
-      {"x.Gif", OwnFormat::Gif, {true, true, false, true}},
-      {"x.png", OwnFormat::Png, {true, true, true, false}},
-      {"x.tiff", OwnFormat::None, {true, true, true, true}},
-      {"noextension", OwnFormat::None, {true, true, true, true}},
-      {"archive.png.bak", OwnFormat::None, {true, true, true, true}},
+      {"x.bmp", LogoFormat::Bmp, {false, true, true, true}},
+      {"x.jpeg", LogoFormat::Jpg, {true, false, true, true}},
+      {"x.JPG", LogoFormat::Jpg, {true, false, true, true}},
+      {"x.Gif", LogoFormat::Gif, {true, true, false, true}},
+      {"x.png", LogoFormat::Png, {true, true, true, false}},
+      {"x.tiff", std::nullopt, {true, true, true, true}},
+      {"noextension", std::nullopt, {true, true, true, true}},
+      {"archive.png.bak", std::nullopt, {true, true, true, true}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
