@@ -1,6 +1,5 @@
 #include "core/catalogues/AppState.h"
 
-#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -94,8 +93,7 @@ bool WriteAppState(const LogoNode* selected, const std::string& programFolder, P
 
 LogoNode* ReadAppState(LogoTree& tree, const std::string& programFolder, Prompts& prompts) {
   std::string path = programFolder + kAppStateFile;
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return nullptr;
+  if (!PathExists(path)) return nullptr;
 
   pugi::xml_document doc;
   std::string parseError;

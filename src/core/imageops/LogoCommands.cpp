@@ -1,6 +1,5 @@
 #include "core/imageops/LogoCommands.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include "core/compose/SelectionGeometry.h"
 #include "core/imageops/PictureWriter.h"
 #include "core/logodir/LogoPaths.h"
+#include "core/platform/AtomicFile.h"
 #include "core/platform/Text.h"
 
 namespace quillet {
@@ -19,11 +19,6 @@ namespace {
 
 std::string FileNameOf(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 // A source file that is already gone counts as deleted.
@@ -147,8 +142,7 @@ bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts
   if (selected == nullptr || !selected->IsLogo()) return false;
   // A part of the picture so thin that it renders to no pixel is no picture
   // either: there would be nothing to write.
-  if (image != nullptr && image->FrameOverlapsPicture() && !image->LogoPicture.Empty())
-    return true;
+  if (image != nullptr && image->FrameOverlapsPicture() && !image->LogoPicture.Empty()) return true;
   prompts.Warning(kNoPictureInFrameText);
   return false;
 }
@@ -156,7 +150,7 @@ bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts
 std::optional<std::string> SaveLogo(const LogoNode& node, const Bitmap& logoPicture,
                                     const std::string& chosenPath, const Options& options,
                                     Prompts& prompts) {
-  if (FileExists(chosenPath) &&
+  if (PathExists(chosenPath) &&
       !prompts.ConfirmYesNo("The file " + chosenPath +
                             " already exists. Do You want to overwrite it?"))
     return std::nullopt;

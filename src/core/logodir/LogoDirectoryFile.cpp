@@ -182,8 +182,7 @@ LogoDirectoryLoadResult LoadLogoDirectory(LogoTree& tree, const std::string& pro
                                           Prompts& prompts) {
   LogoDirectoryLoadResult result;
   std::string path = programFolder + kLogoDirectoryFile;
-  std::error_code error;
-  if (!fs::exists(path, error)) return result;
+  if (!PathExists(path)) return result;
 
   try {
     pugi::xml_document doc;
@@ -227,7 +226,7 @@ std::string KeepDamagedLogoDirectory(const std::string& programFolder) {
   try {
     std::string content = ReadWholeFile(programFolder + kLogoDirectoryFile);
     std::string name = "logodirectory.damaged.xml";
-    for (int counter = 2; fs::exists(programFolder + name); ++counter)
+    for (int counter = 2; PathExists(programFolder + name); ++counter)
       name = "logodirectory.damaged" + std::to_string(counter) + ".xml";
     WriteFileAtomically(programFolder + name, content);
     return name;

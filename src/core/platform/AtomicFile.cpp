@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -70,6 +71,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     ::unlink(name.data());
     throw;
   }
+}
+
+bool PathExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -12,6 +12,10 @@ namespace quillet {
 // thrown with the system's text.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Whether anything (file, folder, ...) is at `path`; an unreadable place
+// counts as nothing.
+bool PathExists(const std::string& path);
+
 // Reads a whole file; throws std::runtime_error when it cannot.
 std::string ReadWholeFile(const std::string& path);
 

@@ -1,7 +1,6 @@
 #include "core/settings/Options.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <variant>
@@ -9,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "core/app/ProgramFolder.h"
+#include "core/platform/AtomicFile.h"
 #include "core/platform/Text.h"
 #include "core/platform/Xml.h"
 
@@ -146,11 +146,6 @@ bool ReadOptionsFile(const std::string& path, Options& options) {
   return true;
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(path, error);
-}
-
 pugi::xml_document OptionsDocument(const Options& options) {
   pugi::xml_document doc;
   pugi::xml_node root = doc.append_child("options");
@@ -172,7 +167,7 @@ Options LoadOptions(const std::string& programFolder, Prompts& prompts,
   Options options;
   SetDefaultOptions(options);
   const std::string path = programFolder + kOptionsFile;
-  if (FileExists(path) && !ReadOptionsFile(path, options)) prompts.Error(kOptionsCorruptMessage);
+  if (PathExists(path) && !ReadOptionsFile(path, options)) prompts.Error(kOptionsCorruptMessage);
   ApplySystemProxy(options, systemProxy);
   return options;
 }

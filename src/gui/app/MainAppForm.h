@@ -315,7 +315,7 @@ class TMainAppForm : public QMainWindow {
   QMenu* AddMirrorMenu(QMenu* parent, const QString& prefix, const QString& title);
   QMenu* AddRotateMenu(QMenu* parent, const QString& prefix, const QString& title);
   void AddLinks(QMenu* menu);
-  void CentreOnScreen();
+  void FitToScreen();
 
   // Start-up and shutdown.
   void RunStartup(SingleInstance* instance);

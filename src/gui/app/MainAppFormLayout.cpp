@@ -36,6 +36,7 @@
 #include <array>
 
 #include "gui/app/MainAppForm.h"
+#include "gui/app/WindowPlacement.h"
 #include "gui/compose/PictureBox.h"
 #include "gui/logodir/LogoTreeModel.h"
 
@@ -129,10 +130,11 @@ void TMainAppForm::CreateControls() {
   ImageCursorTimer->setInterval(kTimerInterval);
 
   ConnectControls();
-  CentreOnScreen();
+  FitToScreen();
+  CentreOnScreen(*this);
 }
 
-void TMainAppForm::CentreOnScreen() {
+void TMainAppForm::FitToScreen() {
   QScreen* screen = QApplication::primaryScreen();
   if (screen == nullptr) return;
   // A screen smaller than the window (a small display, or a large scale
@@ -140,8 +142,6 @@ void TMainAppForm::CentreOnScreen() {
   const QRect area = screen->availableGeometry();
   setMinimumSize(QSize(kWindowMinWidth, kWindowMinHeight).boundedTo(area.size()));
   resize(size().boundedTo(area.size()));
-  const QPoint corner = area.center() - rect().center();
-  move(std::max(corner.x(), area.left()), std::max(corner.y(), area.top()));
 }
 
 QMenu* TMainAppForm::AddConvertMenu(QMenu* parent, const QString& prefix, int set) {

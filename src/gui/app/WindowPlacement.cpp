@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace quillet {
 
@@ -12,7 +13,8 @@ void CentreOnScreen(QWidget& window) {
   const QRect area = screen->availableGeometry();
   QRect frame = window.frameGeometry();
   frame.moveCenter(area.center());
-  window.move(frame.topLeft());
+  // A window larger than the screen keeps its title and menus on it.
+  window.move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
 }
 
 }  // namespace quillet
