@@ -39,10 +39,11 @@ void WriteAll(int fd, std::string_view bytes) {
 
 // The old file's permissions when there is one (a file holding passwords may
 // have been made private), else those of a newly created file.
-mode_t ModeFor(const std::string& path) {
+mode_t ModeFor(const std::string& path, NewFileAccess access) {
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
     return existing.st_mode & 07777;
+  if (access == NewFileAccess::OwnerOnly) return 0600;
   mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
@@ -50,7 +51,7 @@ mode_t ModeFor(const std::string& path) {
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+void WriteFileAtomically(const std::string& path, std::string_view bytes, NewFileAccess access) {
   std::string temporary = TemporaryPattern(path);
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');
@@ -58,7 +59,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   if (fd < 0) ThrowSystemError("Cannot write " + path, errno);
   try {
     WriteAll(fd, bytes);
-    if (::fchmod(fd, ModeFor(path)) != 0) ThrowSystemError("chmod", errno);
+    if (::fchmod(fd, ModeFor(path, access)) != 0) ThrowSystemError("chmod", errno);
     if (::fsync(fd) != 0) ThrowSystemError("fsync", errno);
     if (::close(fd) != 0) {
       fd = -1;

@@ -5,12 +5,17 @@
 
 namespace quillet {
 
+// Who may read a file that does not exist yet; an existing file always keeps
+// its own permissions.
+enum class NewFileAccess { Default, OwnerOnly };
+
 // Replaces the file at `path` with `bytes`: written whole to a temporary file
 // in the same folder, flushed to disk, then renamed over the old one, so a
 // crash or a full disk never leaves a half-written file. On failure the old
 // file is untouched, the temporary file is gone, and std::runtime_error is
 // thrown with the system's text.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         NewFileAccess access = NewFileAccess::Default);
 
 // Whether anything (file, folder, ...) is at `path`; an unreadable place
 // counts as nothing.

@@ -87,8 +87,8 @@ std::string SerializeXml(const pugi::xml_document& doc) {
   return out.str();
 }
 
-void SaveXmlFile(const pugi::xml_document& doc, const std::string& path) {
-  WriteFileAtomically(path, SerializeXml(doc));
+void SaveXmlFile(const pugi::xml_document& doc, const std::string& path, NewFileAccess access) {
+  WriteFileAtomically(path, SerializeXml(doc), access);
 }
 
 }  // namespace quillet

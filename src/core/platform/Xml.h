@@ -6,6 +6,8 @@
 
 #include <pugixml.hpp>
 
+#include "core/platform/AtomicFile.h"
+
 namespace quillet {
 
 // Element names are matched after lower-casing; only element nodes count.
@@ -24,6 +26,7 @@ bool LoadXmlFile(pugi::xml_document& doc, const std::string& path, std::string& 
 std::string SerializeXml(const pugi::xml_document& doc);
 
 // Writes the document over `path` atomically. Throws std::runtime_error.
-void SaveXmlFile(const pugi::xml_document& doc, const std::string& path);
+void SaveXmlFile(const pugi::xml_document& doc, const std::string& path,
+                 NewFileAccess access = NewFileAccess::Default);
 
 }  // namespace quillet

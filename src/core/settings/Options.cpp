@@ -181,7 +181,9 @@ void ApplySystemProxy(Options& options, const SystemProxyReader& systemProxy) {
 
 bool SaveOptions(const Options& options, const std::string& programFolder, Prompts& prompts) {
   try {
-    SaveXmlFile(OptionsDocument(options), programFolder + kOptionsFile);
+    // The file holds the service and proxy passwords: a new one is private.
+    SaveXmlFile(OptionsDocument(options), programFolder + kOptionsFile,
+                NewFileAccess::OwnerOnly);
     return true;
   } catch (const std::exception&) {
     prompts.Error(kOptionsSaveFailedMessage);

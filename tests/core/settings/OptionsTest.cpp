@@ -1,5 +1,6 @@
 #include "core/settings/Options.h"
 
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -245,6 +246,23 @@ TEST(Options, SavedFileIsWrittenWhole) {
   ScriptedPrompts prompts;
   ASSERT_TRUE(SaveOptions(Options(), dir.Path(), prompts));
   EXPECT_EQ(dir.Read("options.xml"), kDefaultDocument);
+}
+
+// The file holds passwords: a new one is the owner's alone, while one the
+// user has opened up on purpose keeps its permissions.
+TEST(Options, NewFileIsPrivateAndAnExistingOneKeepsItsMode) {
+  TempDir dir;
+  ScriptedPrompts prompts;
+  const std::string path = dir.Path() + "options.xml";
+  ASSERT_TRUE(SaveOptions(Edited(), dir.Path(), prompts));
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(SaveOptions(Options(), dir.Path(), prompts));
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST(Options, FailedSaveKeepsTheOldFile) {
