@@ -1,0 +1,131 @@
+#include "core/service/UploadThread.h"
+
+#include "core/platform/Text.h"
+#include "core/service/ServiceReply.h"
+
+namespace quillet {
+
+TUploadThread::TUploadThread(std::string login, LogoNode* node, std::string filePath,
+                             std::string password, HttpClient& client,
+                             const ServerParameters& parameters, MemberStatus status)
+    : login_(std::move(login)),
+      node_(node),
+      filePath_(std::move(filePath)),
+      password_(std::move(password)),
+      client_(client),
+      uploadUrl_(parameters.UploadAddress()),
+      memberStatusUrl_(parameters.MemberStatusAddress()),
+      status_(status) {}
+
+bool TUploadThread::Failed(const HttpResult& request) {
+  if (request.Succeeded()) return false;
+  // Whatever the failure, a Stop pressed meanwhile is what the user sees.
+  result_ = CancelRequested() || request.kind == HttpResultKind::Cancelled
+                ? kUploadStoppedByUser
+                : kUploadConnectionFailed;
+  Finish(result_ == kUploadStoppedByUser ? WorkerEnd::Cancelled : WorkerEnd::Failed,
+         request.Description());
+  return true;
+}
+
+bool TUploadThread::AskMemberStatus(MultipartForm& form, std::vector<std::string>& lines) {
+  form.AddText("fakefield", "qqq");
+  std::string reply;
+  if (Failed(client_.PostForm(memberStatusUrl_, form, reply))) return false;
+  lines = ServiceReplyLines(reply);
+  if (lines.size() < 2) {
+    result_ = kUploadConnectionFailed;
+    Finish(WorkerEnd::Failed, "the member status answer is too short");
+    return false;
+  }
+  replyText_ = lines[1];
+  return true;
+}
+
+bool TUploadThread::TakeMemberStatus(const std::vector<std::string>& lines) {
+  if (lines.size() < 4) {
+    result_ = kUploadConnectionFailed;
+    Finish(WorkerEnd::Failed, "the member status answer is too short");
+    return false;
+  }
+  // Each value is kept as soon as its line has converted.
+  for (size_t i = 0; i < 3; ++i) {
+    const std::optional<std::int32_t> value = ParseInt32(lines[i + 1]);
+    if (!value) {
+      result_ = kUploadConnectionFailed;
+      Finish(WorkerEnd::Failed, "the member status answer holds no number");
+      return false;
+    }
+    status_.values[i] = *value;
+  }
+  return true;
+}
+
+bool TUploadThread::PostLogo(MultipartForm& form) {
+  if (!form.AddFile(kLogoFileField, filePath_, kLogoFileContentType)) {
+    result_ = kUploadConnectionFailed;
+    Finish(WorkerEnd::Failed, "cannot read " + filePath_);
+    return false;
+  }
+  std::string reply;
+  if (Failed(client_.PostForm(uploadUrl_, form, reply))) return false;
+  std::vector<std::string> lines = ServiceReplyLines(reply);
+  if (lines.size() < 2) {
+    result_ = kUploadConnectionFailed;
+    Finish(WorkerEnd::Failed, "the upload answer is too short");
+    return false;
+  }
+  replyText_ = lines[1];
+  switch (StatusOfReply(lines)) {
+    case ReplyStatus::Success:
+      result_ = kUploadSucceeded;
+      ++status_.values[2];
+      break;
+    case ReplyStatus::Message:
+      result_ = kUploadServiceMessage;
+      break;
+    case ReplyStatus::Error:
+      result_ = kUploadServiceError;
+      break;
+    case ReplyStatus::Unknown:
+      result_ = kUploadServiceError;
+      replyText_ = NotUnderstoodReplyText(lines);
+      break;
+  }
+  extraLines_.assign(lines.begin() + 2, lines.end());
+  return true;
+}
+
+void TUploadThread::Run() {
+  MultipartForm form;
+  form.AddText("login", login_);
+  form.AddText("password", password_);
+  std::vector<std::string> lines{"SUCCESS"};
+  const bool asked = !status_.Known();
+  if (asked && !AskMemberStatus(form, lines)) return;
+  switch (StatusOfReply(lines)) {
+    case ReplyStatus::Message:
+      result_ = kUploadServiceMessage;
+      Finish(WorkerEnd::Failed, "service message " + replyText_);
+      return;
+    case ReplyStatus::Error:
+      result_ = kUploadServiceError;
+      Finish(WorkerEnd::Failed, "service error");
+      return;
+    case ReplyStatus::Unknown:
+      result_ = kUploadServiceError;
+      replyText_ = NotUnderstoodReplyText(lines);
+      Finish(WorkerEnd::Failed, "answer not understood");
+      return;
+    case ReplyStatus::Success:
+      break;
+  }
+  if (asked && !TakeMemberStatus(lines)) return;
+  if (!PostLogo(form)) return;
+  if (result_ == kUploadSucceeded)
+    Finish(WorkerEnd::Done);
+  else
+    Finish(WorkerEnd::Failed, "service answered " + replyText_);
+}
+
+}  // namespace quillet
