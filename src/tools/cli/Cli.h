@@ -67,5 +67,6 @@ int RunResample(const std::vector<std::string>& words);
 int RunEncode(const std::vector<std::string>& words);
 int RunTransform(const std::vector<std::string>& words);
 int RunInfo(const std::vector<std::string>& words);
+int RunUpload(const std::vector<std::string>& words);
 
 }  // namespace quillet::cli

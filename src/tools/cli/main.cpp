@@ -1,5 +1,7 @@
 // quillet-cli: the program's core from the command line — a checker for a
 // user's data folder and a front end to the picture operations.
+#include <curl/curl.h>
+
 #include <exception>
 #include <iostream>
 #include <string>
@@ -34,16 +36,20 @@ constexpr CommandEntry kCommands[] = {
     {"transform", quillet::cli::RunTransform,
      "transform IN OUT --mirror horizontal|vertical | --rotate 90|180|270"},
     {"info", quillet::cli::RunInfo, "info FILE"},
+    {"upload", quillet::cli::RunUpload, "upload FILE... [--data-dir D]"},
 };
 
 void PrintUsage(std::ostream& out) {
   out << "usage: quillet-cli COMMAND [ARGS]\n";
-  for (const auto& entry : kCommands) out << "  quillet-cli " << entry.usage << '\n';
+  for (const auto& entry : kCommands)
+    out << "  quillet-cli " << entry.usage << '\n';
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread: libcurl's global state.
+  curl_global_init(CURL_GLOBAL_DEFAULT);
   if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h") {
     PrintUsage(argc < 2 ? std::cerr : std::cout);
     return argc < 2 ? 2 : 0;
