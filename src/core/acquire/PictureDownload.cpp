@@ -1,0 +1,140 @@
+#include "core/acquire/PictureDownload.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/platform/Text.h"
+
+namespace quillet {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Writes the body straight into the temporary file.
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  bool Write(const char* data, std::size_t size) override {
+    while (size > 0) {
+      const ssize_t written = ::write(fd_, data, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      data += written;
+      size -= static_cast<size_t>(written);
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string UrlExtension(std::string_view url) {
+  const size_t last = url.find_last_of(".\\:");
+  if (last == std::string_view::npos || url[last] != '.') return {};
+  return UpperAscii(url.substr(last));
+}
+
+bool IsAcceptedPictureType(std::string_view upperExtension) {
+  return upperExtension == ".JPG" || upperExtension == ".JPEG" || upperExtension == ".BMP" ||
+         upperExtension == ".PNG" || upperExtension == ".GIF";
+}
+
+std::string TemporaryPictureName(std::string_view url) {
+  const size_t slash = url.rfind('/');
+  const std::string decoded =
+      PercentDecoded(slash == std::string_view::npos ? url : url.substr(slash + 1));
+  std::string name;
+  for (char c : decoded) {
+    const auto byte = static_cast<unsigned char>(c);
+    name += (byte < 0x20 || byte == 0x7F || c == '/') ? '_' : c;
+  }
+  if (name.empty() || name == "." || name == ".." || name.front() == '.') {
+    std::string extension = LowerAscii(UrlExtension(url));
+    if (extension.find_first_of("/\\?#") != std::string::npos) extension.clear();
+    name = "picture" + extension;
+  }
+  // A name longer than the file system allows would fail the download.
+  constexpr size_t kLongestName = 200;
+  if (name.size() > kLongestName) {
+    const std::string extension(ExtensionOf(name));
+    name = name.substr(0, kLongestName - std::min(extension.size(), kLongestName / 2)) +
+           extension.substr(0, kLongestName / 2);
+  }
+  return name;
+}
+
+std::string RequestAddressOf(std::string_view url) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || byte >= 0x80) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+TPictureDownloadThread::TPictureDownloadThread(std::string url, std::string temporaryPath,
+                                               HttpClient& client)
+    : url_(std::move(url)), temporaryPath_(std::move(temporaryPath)), client_(client) {}
+
+void TPictureDownloadThread::Run() {
+  // Replaces a file of that name, but never follows a link planted there.
+  const int fd =
+      ::open(temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    result_ = kPictureDownloadFailed;
+    message_ = kTempFileWriteFailedText;
+    Finish(WorkerEnd::Failed, "cannot create " + temporaryPath_);
+    return;
+  }
+  FileSink sink(fd);
+  const HttpResult request = client_.Get(RequestAddressOf(url_), sink, kMaxDownloadBytes);
+  const bool closed = ::close(fd) == 0;
+  if (request.kind == HttpResultKind::Cancelled || (CancelRequested() && !request.Succeeded())) {
+    result_ = kPictureDownloadCancelled;
+    Finish(WorkerEnd::Cancelled);
+  } else if (request.kind == HttpResultKind::LocalWrite || (request.Succeeded() && !closed)) {
+    result_ = kPictureDownloadFailed;
+    message_ = kTempFileWriteFailedText;
+    Finish(WorkerEnd::Failed, "cannot write " + temporaryPath_);
+  } else if (!request.Succeeded()) {
+    result_ = kPictureDownloadFailed;
+    message_ = kPictureDownloadFailedText;
+    Finish(WorkerEnd::Failed, request.Description());
+  } else {
+    Finish(WorkerEnd::Done);
+  }
+}
+
+}  // namespace quillet
