@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 
@@ -227,10 +226,13 @@ void MultipartForm::AddText(std::string name, std::string value) {
 }
 
 bool MultipartForm::AddFile(std::string name, const std::string& path, std::string contentType) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) return false;
   parts_.push_back(Part{std::move(name), std::move(bytes), true, std::string(FileNameOf(path)),
                         std::move(contentType)});
   return true;
