@@ -1,18 +1,17 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "core/service/Credentials.h"
 #include "gui/service/ServiceDialog.h"
 
-class QGridLayout;
 class QHBoxLayout;
 
 namespace quillet {
-class TLinkLabel;
-}
 
-namespace quillet {
+class TLinkLabel;
+class TOptionsForm;
 
 // A credential prompt: an account name, its password (shown as stars), OK
 // and Cancel. What the fields hold on OK is the answer; Cancel, Escape and
@@ -71,8 +70,6 @@ class TProxyAuthForm : public TCredentialsForm {
   QLineEdit* ProxyLogin = nullptr;
   QLineEdit* ProxyPassword = nullptr;
 };
-
-class TOptionsForm;
 
 // The loops of the two prompts over the options window: every OK stores the
 // fields in the options, shows them in the options window and writes
