@@ -1,12 +1,9 @@
 #include "core/service/Credentials.h"
 
+#include "core/service/ProxySettings.h"
+
 namespace quillet {
 namespace {
-
-bool ProxyInUse(const Options& options) {
-  return options.proxysource != ProxySource::NoProxy && !options.proxyhost.empty() &&
-         !options.proxyport.empty();
-}
 
 // Both loops alike: the fields to fill, asked again until both hold text.
 bool AskUntilFilled(std::string& name, std::string& password, const CredentialDialog& ask,
@@ -30,7 +27,7 @@ bool ServiceLoginNeeded(const Options& options) {
 }
 
 bool ProxyLoginNeeded(const Options& options) {
-  return ProxyInUse(options) && options.proxyauthentication &&
+  return ProxyIsUsed(options) && options.proxyauthentication &&
          (options.proxylogin.empty() || options.proxypassword.empty());
 }
 

@@ -44,8 +44,4 @@ std::string JoinCommentLines(const std::vector<std::string>& lines) {
   return joined;
 }
 
-bool IsGuestLogin(std::string_view login) {
-  return LowerAscii(login) == "guest";
-}
-
 }  // namespace quillet

@@ -21,9 +21,6 @@ bool RecipientAddressLooksValid(std::string_view address);
 // The comment as the service receives it: its lines joined by CR LF.
 std::string JoinCommentLines(const std::vector<std::string>& lines);
 
-// The service's shared guest account, whatever the letter case of its name.
-bool IsGuestLogin(std::string_view login);
-
 inline constexpr const char* kWrongRecipientAddressMessage =
     "Wrong format of recipient address. Please check it and try again.";
 inline constexpr const char* kEmptySenderNameMessage =

@@ -9,15 +9,6 @@ bool ProxyIsUsed(const Options& options) {
          !options.proxyport.empty();
 }
 
-bool ProxyLoginNeeded(const Options& options) {
-  return ProxyIsUsed(options) && options.proxyauthentication &&
-         (options.proxylogin.empty() || options.proxypassword.empty());
-}
-
-bool ServiceLoginNeeded(const Options& options) {
-  return options.login.empty() || options.password.empty();
-}
-
 std::string NotAnIntegerMessage(std::string_view text) {
   return "'" + std::string(text) + "' is not a valid integer value";
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/service/Credentials.h"
 #include "core/service/HttpClient.h"
 #include "core/settings/Options.h"
 
@@ -11,13 +12,6 @@ namespace quillet {
 // Requests go through a proxy when the source is the system's or the manual
 // one and both Host and Port are filled in; otherwise they go direct.
 bool ProxyIsUsed(const Options& options);
-
-// The proxy credentials must be asked for: a proxy is used, it requires
-// authentication, and its user or password is missing.
-bool ProxyLoginNeeded(const Options& options);
-
-// The service credentials must be asked for: login or password is missing.
-bool ServiceLoginNeeded(const Options& options);
 
 // "'%s' is not a valid integer value" with `text` in place of %s.
 std::string NotAnIntegerMessage(std::string_view text);

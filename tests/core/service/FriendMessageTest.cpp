@@ -1,4 +1,5 @@
 #include "core/service/FriendMessage.h"
+#include "core/service/UploadAddress.h"
 
 #include <string>
 #include <vector>
