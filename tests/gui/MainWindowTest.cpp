@@ -208,14 +208,8 @@ void MainWindowTest::startsWithTheKeyboardInTheTree() {
 void MainWindowTest::commandsOfALaterVersionSaySo_data() {
   QTest::addColumn<QString>("control");
   QTest::addColumn<QString>("what");
-  QTest::newRow("upload button") << "UploadButton"
-                                 << "Uploading";
-  QTest::newRow("upload tool button") << "UploadToolButton"
-                                      << "Uploading";
   QTest::newRow("grab") << "GrabFromScreenToolButton"
                         << "Grabbing";
-  QTest::newRow("send to friend") << "SendToFriendToolButton"
-                                  << "Sending";
 }
 
 void MainWindowTest::commandsOfALaterVersionSaySo() {

@@ -18,6 +18,10 @@
 #include "core/logodir/LogoEditing.h"
 #include "core/logodir/LogoTree.h"
 #include "core/platform/Prompts.h"
+#include "core/service/HttpClient.h"
+#include "core/service/SendToFriendThread.h"
+#include "core/service/UploadThread.h"
+#include "core/service/Worker.h"
 #include "core/settings/Options.h"
 
 class QAction;
@@ -49,8 +53,14 @@ class TAboutBox;
 class TFileFormatChoiceForm;
 class TGIFPropsForm;
 class TJPEGPropsForm;
+class TAccessURLHintForm;
 class TOptionsForm;
 class TPictureBox;
+class TProxyAuthForm;
+class TQRCodeView;
+class TSendToFriendForm;
+class TSysAuthForm;
+class TUploadProgressPanel;
 
 // Whether a scanner Source Manager is installed; asked once, the answer kept.
 bool TWAIN_SourceManagerPresent();
@@ -82,6 +92,10 @@ class TMainAppForm : public QMainWindow {
   void AttachJPEGPropsForm(TJPEGPropsForm* form) { jpegPropsForm_ = form; }
   void AttachGIFPropsForm(TGIFPropsForm* form) { gifPropsForm_ = form; }
   void AttachFileFormatChoiceForm(TFileFormatChoiceForm* form) { fileFormatChoiceForm_ = form; }
+  void AttachSysAuthForm(TSysAuthForm* form) { sysAuthForm_ = form; }
+  void AttachProxyAuthForm(TProxyAuthForm* form) { proxyAuthForm_ = form; }
+  void AttachAccessURLHintForm(TAccessURLHintForm* form) { accessURLHintForm_ = form; }
+  void AttachSendToFriendForm(TSendToFriendForm* form) { sendToFriendForm_ = form; }
   TJPEGPropsForm* JPEGPropsForm() const { return jpegPropsForm_; }
   TGIFPropsForm* GIFPropsForm() const { return gifPropsForm_; }
   TFileFormatChoiceForm* FileFormatChoiceForm() const { return fileFormatChoiceForm_; }
@@ -120,8 +134,17 @@ class TMainAppForm : public QMainWindow {
   QString StatusText() const;
 
   // Whether an upload or a send-to-friend worker runs.
-  bool IsUploading() const;
-  bool IsSending() const;
+  bool IsUploading() const { return runningUpload_ != nullptr; }
+  bool IsSending() const { return runningSend_ != nullptr; }
+
+  // The clients of the upload and of the send to a friend.
+  HttpClient HTTPConnection;
+  HttpClient HTTPSendConn;
+  const MemberStatus& CurrentMemberStatus() const { return memberStatus_; }
+  // -1 while idle, 0 to 19 while an upload runs.
+  int UploadAnimationPhase() const;
+  // Hands a task to this window's thread; dropped when the window is gone.
+  PostToUi UiPoster();
 
  public slots:
   // Activation steps: first activation reads the application state; every
@@ -167,6 +190,15 @@ class TMainAppForm : public QMainWindow {
   // The shutdown routine; the program then ends.
   void Exit1Click();
 
+  // The upload (Stop while one runs), its start after the checks, its
+  // completion on this thread, the animation tick, and the panel's texts.
+  void UploadMenuItemClick();
+  void StartUpload(quillet::LogoNode& node);
+  void UploadThreadDone();
+  void UploadProgressTimerTimer();
+  void ShowUploadFields();
+  void SendToFriendThreadDone();
+
   void ContentsToolButtonClick();
   void FAQMenuItemClick();
   void AboutToolButtonClick();
@@ -178,7 +210,6 @@ class TMainAppForm : public QMainWindow {
   void AcquireImageMenuItemClick();
   void SelectSourceMenuItemClick();
   void GrabFromScreenMenuItemClick();
-  void UploadMenuItemClick();
   void Newfolder1Click();
   void RenameMenuItemClick();
   void DeleteMenuItemClick();
@@ -219,11 +250,13 @@ class TMainAppForm : public QMainWindow {
   QLineEdit* ImageWapShortURL = nullptr;
   QPlainTextEdit* ImageWapURL = nullptr;
   QLineEdit* ImageID = nullptr;
+  TQRCodeView* ImageWapQRCode = nullptr;
   QStatusBar* StatusBar = nullptr;
   QLabel* StatusPanel = nullptr;
-  QWidget* ProgressPanel = nullptr;
+  TUploadProgressPanel* ProgressPanel = nullptr;
   QTimer* SelFrameTimer = nullptr;
   QTimer* ImageCursorTimer = nullptr;
+  QTimer* UploadProgressTimer = nullptr;
 
   // Menu items.
   QAction* Open1 = nullptr;
@@ -330,8 +363,13 @@ class TMainAppForm : public QMainWindow {
   void ShowLogo(LogoNode& node);
   void ShowEmptyPanes();
   void RenderTargetLogo();
-  void ShowUploadFields();
   void ClearUploadFields();
+  enum class UploadCaptions { Upload, UploadAgain, StopUpload };
+  void ShowUploadCaptions(UploadCaptions captions);
+  bool AskForUploadSettings(const LogoNode& node);
+  bool IsInTree(const LogoNode* node) const;
+  void ShowUploadOutcome(const TUploadThread& upload, LogoNode* node);
+  void StopWorkers();
 
   // Commands: each edit runs with the display held back, then the window
   // selects and shows what the edit asks for.
@@ -371,8 +409,9 @@ class TMainAppForm : public QMainWindow {
   bool MouseBusy = false;
 
   std::string LastSaveFolder;
-  std::array<int, 3> memberStatus_{-1, -1, -1};
-  int uploadAnimationPhase_ = -1;
+  MemberStatus memberStatus_;
+  std::shared_ptr<TUploadThread> runningUpload_;
+  std::shared_ptr<TSendToFriendThread> runningSend_;
 
   // Created after this window and ended before it.
   TOptionsForm* optionsForm_ = nullptr;
@@ -381,6 +420,10 @@ class TMainAppForm : public QMainWindow {
   TJPEGPropsForm* jpegPropsForm_ = nullptr;
   TGIFPropsForm* gifPropsForm_ = nullptr;
   TFileFormatChoiceForm* fileFormatChoiceForm_ = nullptr;
+  TSysAuthForm* sysAuthForm_ = nullptr;
+  TProxyAuthForm* proxyAuthForm_ = nullptr;
+  TAccessURLHintForm* accessURLHintForm_ = nullptr;
+  TSendToFriendForm* sendToFriendForm_ = nullptr;
   // An edit command runs: selection changes wait until it has finished.
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;

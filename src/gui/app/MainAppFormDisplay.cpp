@@ -20,6 +20,7 @@
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
 #include "gui/logodir/LogoTreeModel.h"
+#include "gui/service/QRCodeView.h"
 
 namespace quillet {
 
@@ -347,6 +348,7 @@ void TMainAppForm::ClearUploadFields() {
   ImageWapShortURL->clear();
   ImageWapURL->clear();
   ImageID->clear();
+  ImageWapQRCode->SetText(QString());
 }
 
 }  // namespace quillet

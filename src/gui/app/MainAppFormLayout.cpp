@@ -36,9 +36,11 @@
 #include <array>
 
 #include "gui/app/MainAppForm.h"
+#include "gui/app/UploadProgressPanel.h"
 #include "gui/app/WindowPlacement.h"
 #include "gui/compose/PictureBox.h"
 #include "gui/logodir/LogoTreeModel.h"
+#include "gui/service/QRCodeView.h"
 
 namespace quillet {
 
@@ -64,6 +66,7 @@ constexpr std::array<const char*, 4> kImageStatusSamples{
     "Source Image: 8888x8888", "Source Selection: (-8888,-8888):(8888x8888)",
     "Logo Screen: 888x888", "Logo Image: 888x888"};
 constexpr int kTimerInterval = 40;
+constexpr int kQRCodeSide = 96;
 constexpr int kLogoSideMin = 16;
 constexpr int kLogoSideMax = 400;
 constexpr int kLogoSideDefault = 128;
@@ -84,20 +87,6 @@ QMenu* AddSubmenu(QMenu* parent, const QString& objectName, const QString& capti
   menu->menuAction()->setObjectName(objectName + QStringLiteral("Action"));
   return menu;
 }
-
-// The owner-drawn progress panel; the upload animation paints it later, idle
-// it shows an empty sunken panel.
-class TProgressPanel : public QWidget {
- public:
-  using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  }
-};
 
 }  // namespace
 
@@ -128,6 +117,9 @@ void TMainAppForm::CreateControls() {
   ImageCursorTimer = new QTimer(this);
   ImageCursorTimer->setObjectName(QStringLiteral("ImageCursorTimer"));
   ImageCursorTimer->setInterval(kTimerInterval);
+  UploadProgressTimer = new QTimer(this);
+  UploadProgressTimer->setObjectName(QStringLiteral("UploadProgressTimer"));
+  UploadProgressTimer->setInterval(kTimerInterval);
 
   ConnectControls();
   FitToScreen();
@@ -208,6 +200,7 @@ void TMainAppForm::CreateMenus() {
   GrabFromScreenMenuItem =
       AddItem(file, "GrabFromScreenMenuItem", QStringLiteral("Grab from screen"));
   UploadMenuItem = AddItem(file, "UploadMenuItem", QStringLiteral("Upload"));
+  UploadMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
   Newfolder1 = AddItem(file, "Newfolder1", QStringLiteral("&New folder..."));
   Newfolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
   file->addSeparator();
@@ -552,6 +545,11 @@ QWidget* TMainAppForm::CreateUploadPanel() {
   ImageID->setObjectName(QStringLiteral("ImageID"));
   ImageID->setReadOnly(true);
   form->addWidget(ImageID);
+  // A phone opens the short address by scanning it; a click copies it.
+  ImageWapQRCode = new TQRCodeView;
+  ImageWapQRCode->setObjectName(QStringLiteral("ImageWapQRCode"));
+  ImageWapQRCode->setFixedSize(kQRCodeSide, kQRCodeSide);
+  form->addWidget(ImageWapQRCode, 0, Qt::AlignHCenter);
   form->addStretch(1);
   layout->addWidget(fields, 1);
   return UploadPanel;
@@ -565,7 +563,7 @@ void TMainAppForm::CreateStatusBar() {
   StatusPanel = new QLabel(QStringLiteral("Idle"));
   StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
   StatusBar->addWidget(StatusPanel);
-  ProgressPanel = new TProgressPanel;
+  ProgressPanel = new TUploadProgressPanel;
   ProgressPanel->setObjectName(QStringLiteral("ProgressPanel"));
   StatusBar->addWidget(ProgressPanel, 1);
   setStatusBar(StatusBar);
@@ -670,6 +668,7 @@ void TMainAppForm::ConnectControls() {
   connect(SourceImage, &TPictureBox::MouseReleased, this, &TMainAppForm::SourceImageMouseUp);
   connect(SelFrameTimer, &QTimer::timeout, this, &TMainAppForm::SelFrameTimerTimer);
   connect(ImageCursorTimer, &QTimer::timeout, this, &TMainAppForm::ImageCursorTimerTimer);
+  connect(UploadProgressTimer, &QTimer::timeout, this, &TMainAppForm::UploadProgressTimerTimer);
 }
 
 bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
@@ -699,7 +698,8 @@ void TMainAppForm::LogoTreeViewMouseDown(Qt::MouseButton button, QPoint position
 
 bool TMainAppForm::LogoTreeViewKeyDown(int key) {
   if (key != Qt::Key_Delete) return false;
-  if (DeleteMenuItem->isEnabled()) DeleteMenuItemClick();
+  // During an upload the key is refused with a word, not ignored.
+  if (DeleteMenuItem->isEnabled() || IsUploading()) DeleteMenuItemClick();
   return true;
 }
 

@@ -39,6 +39,7 @@ TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleIn
 TMainAppForm::~TMainAppForm() {
   // The override belongs to this window's picture; do not leave it behind.
   if (SelFrameTimer != nullptr) SelFrameTimer->stop();
+  StopWorkers();
   currentSourceImage_.reset();
 }
 
@@ -86,8 +87,7 @@ void TMainAppForm::RunStartup(SingleInstance* instance) {
   DisplayBusy = PanelFilling = PropertiesBusy = MouseBusy = false;
   drag_ = FrameDrag();
   LastSaveFolder.clear();
-  memberStatus_ = {-1, -1, -1};
-  uploadAnimationPhase_ = -1;
+  memberStatus_ = MemberStatus();
   SelFrameTimer->start();
 }
 
@@ -167,6 +167,7 @@ void TMainAppForm::ShutdownRoutine() {
   shutdownDone_ = true;
   SelFrameTimer->stop();
   ImageCursorTimer->stop();
+  StopWorkers();
   WriteAppState(SelectedNode(), programFolder_, prompts_);
   if (optionsForm_ != nullptr) optionsForm_->SaveCurrent();
   if (logoDirectoryRead_) {

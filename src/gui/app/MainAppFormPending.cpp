@@ -16,14 +16,6 @@ bool TWAIN_SourceManagerPresent() {
   return false;
 }
 
-bool TMainAppForm::IsUploading() const {
-  return false;
-}
-
-bool TMainAppForm::IsSending() const {
-  return false;
-}
-
 void TMainAppForm::AcquireImageMenuItemClick() {
   prompts_.Information(kLaterVersionScanning);
 }
@@ -36,17 +28,6 @@ void TMainAppForm::GrabFromScreenMenuItemClick() {
   prompts_.Information("Grabbing a picture from the screen comes in a later version of Quillet.");
 }
 
-void TMainAppForm::UploadMenuItemClick() {
-  prompts_.Information(
-      "Uploading comes in a later version of Quillet. Meanwhile, Save writes the logo to a "
-      "file that you can copy to your phone.");
-}
-
-void TMainAppForm::SendToFriendMenuItemClick() {
-  prompts_.Information("Sending a link to a friend comes in a later version of Quillet.");
-}
-
 void TMainAppForm::PictureHandOffCheck() {}
-void TMainAppForm::ShowUploadFields() {}
 
 }  // namespace quillet

@@ -1,5 +1,7 @@
 // Process entry of the picture tool: the program folder, the single-instance
 // check, the windows in their fixed order, and the message loop.
+#include <curl/curl.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <optional>
@@ -7,14 +9,19 @@
 
 #include "core/app/ErrorReport.h"
 #include "core/app/ProgramFolder.h"
+#include "core/service/FriendMessage.h"
 #include "gui/app/AboutBox.h"
 #include "gui/app/Help.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/app/QtPrompts.h"
 #include "gui/app/Resources.h"
 #include "gui/app/SingleInstance.h"
+#include "gui/app/WebPage.h"
 #include "gui/imageops/FileFormatChoiceForm.h"
 #include "gui/imageops/PicturePropsForm.h"
+#include "gui/service/AccessURLHint.h"
+#include "gui/service/CredentialsForm.h"
+#include "gui/service/SendToFriend.h"
 #include "gui/settings/OptionsForm.h"
 
 namespace {
@@ -33,6 +40,8 @@ std::optional<std::string> DataDirOption(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread: libcurl's global state.
+  curl_global_init(CURL_GLOBAL_DEFAULT);
   QApplication application(argc, argv);
   quillet::InitResources();
   QApplication::setApplicationName(
@@ -60,6 +69,20 @@ int main(int argc, char** argv) {
   mainForm.AttachGIFPropsForm(&gifPropsForm);
   quillet::TFileFormatChoiceForm fileFormatChoiceForm(&mainForm);
   mainForm.AttachFileFormatChoiceForm(&fileFormatChoiceForm);
+  // The service's pages are on its main web host.
+  const std::string serviceHost = mainForm.Parameters().Value(quillet::kUploadHostKey);
+  quillet::TSysAuthForm sysAuthForm(
+      [&] { quillet::OpenWebPage(quillet::RootUrlOf(serviceHost) + "register.php", prompts); },
+      &mainForm);
+  mainForm.AttachSysAuthForm(&sysAuthForm);
+  quillet::TProxyAuthForm proxyAuthForm(&mainForm);
+  mainForm.AttachProxyAuthForm(&proxyAuthForm);
+  quillet::TAccessURLHintForm accessURLHintForm(optionsForm, &mainForm);
+  mainForm.AttachAccessURLHintForm(&accessURLHintForm);
+  quillet::TSendToFriendForm sendToFriendForm(
+      prompts, [&](const std::string& address) { quillet::OpenWebPage(address, prompts); },
+      &mainForm);
+  mainForm.AttachSendToFriendForm(&sendToFriendForm);
 
   mainForm.show();
   return QApplication::exec();
