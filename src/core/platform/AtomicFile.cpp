@@ -49,9 +49,51 @@ mode_t ModeFor(const std::string& path, NewFileAccess access) {
   return 0666 & ~mask;
 }
 
+// The text of a symbolic link, however long.
+std::string LinkTarget(const std::string& link, const std::string& requested) {
+  for (std::size_t room = 256;; room *= 2) {
+    std::vector<char> target(room);
+    ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length < 0) ThrowSystemError("Cannot write " + requested, errno);
+    if (static_cast<std::size_t>(length) < room)
+      return std::string(target.data(), static_cast<std::size_t>(length));
+    if (room > (1u << 20)) ThrowSystemError("Cannot write " + requested, ENAMETOOLONG);
+  }
+}
+
+// A data file may be a symbolic link to the real one (kept on another disk,
+// shared with a second checkout). Replacing the link by a plain file would
+// leave the real file stale, so the write goes to the file the link leads to,
+// through every link of a chain; a relative link counts from the folder of
+// the link itself. A link to nothing creates the file it names, as writing
+// through it would.
+std::string FileBehindLinks(const std::string& path) {
+  // The kernel's own limit on links followed in one path.
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int followed = 0;; ++followed) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      if (errno == ENOENT) return current;
+      ThrowSystemError("Cannot write " + path, errno);
+    }
+    if (!S_ISLNK(info.st_mode)) return current;
+    if (followed == kMaxLinks) ThrowSystemError("Cannot write " + path, ELOOP);
+    std::string next = LinkTarget(current, path);
+    if (next.empty()) ThrowSystemError("Cannot write " + path, ENOENT);
+    if (next.front() != '/') {
+      auto slash = current.rfind('/');
+      if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    }
+    current = std::move(next);
+  }
+}
+
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, NewFileAccess access) {
+void WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
+                         NewFileAccess access) {
+  const std::string path = FileBehindLinks(requestedPath);
   std::string temporary = TemporaryPattern(path);
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');
