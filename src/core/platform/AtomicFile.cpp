@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -114,6 +115,20 @@ void WriteFileAtomically(const std::string& requestedPath, std::string_view byte
     ::unlink(name.data());
     throw;
   }
+}
+
+std::optional<std::string> AtomicTemporaryTarget(std::string_view fileName) {
+  constexpr std::string_view kMark = ".tmp-";
+  constexpr std::size_t kUniqueLength = 6;  // the XXXXXX of mkstemp
+  if (fileName.size() < 1 + 1 + kMark.size() + kUniqueLength || fileName.front() != '.')
+    return std::nullopt;
+  const std::string_view unique = fileName.substr(fileName.size() - kUniqueLength);
+  const bool alphanumeric = std::all_of(unique.begin(), unique.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+  const std::string_view before = fileName.substr(0, fileName.size() - kUniqueLength);
+  if (!alphanumeric || before.substr(before.size() - kMark.size()) != kMark) return std::nullopt;
+  return std::string(before.substr(1, before.size() - 1 - kMark.size()));
 }
 
 bool PathExists(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@ enum class NewFileAccess { Default, OwnerOnly };
 // creates the file it names. A loop of links fails.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          NewFileAccess access = NewFileAccess::Default);
+
+// WriteFileAtomically's temporary file for "NAME" is ".NAME.tmp-" followed
+// by six letters or digits, in NAME's folder. For a name of exactly that form
+// this gives NAME; nothing for any other name.
+std::optional<std::string> AtomicTemporaryTarget(std::string_view fileName);
 
 // Whether anything (file, folder, ...) is at `path`; an unreadable place
 // counts as nothing.
