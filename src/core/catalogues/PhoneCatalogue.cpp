@@ -1,6 +1,5 @@
 #include "core/catalogues/PhoneCatalogue.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include <pugixml.hpp>
