@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/codecs/Codecs.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "core/platform/Prompts.h"
 #include "support/RunProcess.h"
@@ -84,6 +85,35 @@ TEST(LogoDirCli, ShowsTheProgramsMessages) {
     EXPECT_EQ(result.out, c.out) << c.file;
     EXPECT_EQ(result.err, c.err) << c.file;
   }
+}
+
+// After a damaged read the program takes in the pictures on disk that no
+// node names; the command shows what it would then write.
+TEST(LogoDirCli, ADamagedFileIsCompletedFromTheDisk) {
+  TempDir dir;
+  const Bitmap picture(20, 20, MakeColor(0, 90, 200));
+  WritePictureFile(dir.MakeDir("Logo Directory/Cars") + "/photo.jpg", picture, LogoFormat::Jpg, 90,
+                   8);
+  WritePictureFile(dir.Path() + "Logo Directory/sunset.png", picture, LogoFormat::Png, 90, 8);
+  dir.Write("Logo Directory/notes.txt", "not a picture");
+  std::string damaged = "<logodirectory>" + kCarsFolder + kPhotoLogo + "</logodirnode>";
+  damaged += std::string(1, '\0') + "</logodirectory>";
+  dir.Write("logodirectory.xml", damaged);
+
+  auto result = RunCli({"logodir", "--data-dir", dir.Path()});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "Error: Error loading mobile logo directory.\n"
+            "found: Cars/\nfound: Cars/photo.jpg\nfound: sunset.png\n");
+  EXPECT_NE(result.out.find("nodename=\"sunset.png\""), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("nodename=\"photo.jpg\""), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("notes.txt"), std::string::npos) << result.out;
+  EXPECT_EQ(dir.Read("logodirectory.xml"), damaged);  // the command writes nothing
+
+  // The state file then finds the logo again.
+  dir.Write("appstate.xml", "<appstate><activenodepath value=\"Cars/photo.jpg\"/></appstate>");
+  auto state = RunCli({"appstate", "--data-dir", dir.Path()});
+  EXPECT_EQ(state.out, "Cars/photo.jpg\n");
 }
 
 TEST(AppStateCli, PrintsThePathOfTheNodeThatWouldBeSelected) {

@@ -58,6 +58,11 @@ TEST(FrameCommand, PrintsSpaceOffsetAndInitialFrame) {
        R"({"space":[101,101],"offset":[0,25],"frame":[0,0,101,101],"fitrect":[0,0,101,101]})"},
       {{"--picture", "640x480", "--logo", "101x80", "--fit", "bigger"},
        R"({"space":[640,506],"offset":[0,13],"frame":[0,0,640,506],"fitrect":[0,0,640,506]})"},
+      // Today's phones: an iPhone 15 Pro's screen, and the largest sides there are.
+      {{"--picture", "1000x1000", "--logo", "1179x2556", "--fit", "smaller"},
+       R"({"space":[1000,2167],"offset":[0,583],"frame":[269,583,461,1000],"fitrect":[269,583,730,1583]})"},
+      {{"--picture", "200x100", "--logo", "401x4096"},
+       R"({"space":[200,2042],"offset":[0,971],"frame":[0,0,200,2042],"fitrect":[0,0,200,2042]})"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"frame"};
@@ -72,7 +77,8 @@ TEST(FrameCommand, PrintsSpaceOffsetAndInitialFrame) {
 TEST(FrameCommand, RefusesBadArguments) {
   ExpectUsageError({"frame", "--picture", "200x100"});
   ExpectUsageError({"frame", "--picture", "200x100", "--logo", "15x128"});
-  ExpectUsageError({"frame", "--picture", "200x100", "--logo", "128x401"});
+  ExpectUsageError({"frame", "--picture", "200x100", "--logo", "128x4097"});
+  ExpectUsageError({"frame", "--picture", "200x100", "--logo", "4097x128"});
   ExpectUsageError({"frame", "--picture", "0x100", "--logo", "128x128"});
   ExpectUsageError({"frame", "--picture", "200by100", "--logo", "128x128"});
   ExpectUsageError({"frame", "--picture", "200x100x3", "--logo", "128x128"});
@@ -183,6 +189,50 @@ TEST(RenderCommand, RefusesBadInputWithoutTouchingTheOutput) {
   EXPECT_FALSE(broken.err.empty());
   EXPECT_EQ(dir.Read("logo.png"), "keep me");
   EXPECT_FALSE(dir.Exists("logo.tif"));
+}
+
+TEST(RenderCommand, RendersTheTrueSizeOfATallPhone) {
+  TempDir dir;
+  const std::string picture = WritePng(dir, "square.png", Bitmap(100, 100, kRed));
+  const std::string out = dir.Path() + "logo.png";
+  ProcessResult result =
+      RunCli({"render", picture, "--logo", "1179x2556", "--fit", "smaller", "-o", out});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  Bitmap logo = DecodePictureFile(out);
+  EXPECT_EQ(logo.Width(), 1179);
+  EXPECT_EQ(logo.Height(), 2556);
+}
+
+// The command line takes in a picture only as the window's Open does.
+TEST(PictureCommands, RefuseWhatTheProgramRefuses) {
+  TempDir dir;
+  const std::string thin = WritePng(dir, "thin.png", Bitmap(200, 1, kRed));
+  const std::string narrow = WritePng(dir, "narrow.png", Bitmap(15, 200, kRed));
+  const std::string text = dir.Write("notes.jpg", "This is not a picture.\n");
+  const std::string kTooSmall = "Error: Image dimensions must be at least 16x16.\n";
+  const std::string kUnreadable =
+      "Error: Error loading image. Check if you have enough disk space and write permissions.\n";
+  const std::string out = dir.Path() + "out.png";
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"render", thin, "--logo", "128x128", "-o", out}, kTooSmall},
+      {{"render", narrow, "--logo", "128x128", "-o", out}, kTooSmall},
+      {{"render", text, "--logo", "128x128", "-o", out}, kUnreadable},
+      {{"resample", thin, "--rect", "0,0,200,1", "--size", "20,20", "-o", out}, kTooSmall},
+      {{"encode", narrow, out}, kTooSmall},
+      {{"encode", text, out}, kUnreadable},
+      {{"transform", thin, out, "--rotate", "90"}, kTooSmall},
+      {{"info", thin}, kTooSmall},
+  };
+  for (const auto& c : cases) {
+    ProcessResult result = RunCli(c.args);
+    EXPECT_EQ(result.exitCode, 1) << c.args[0] << " " << c.args[1];
+    EXPECT_EQ(result.out, "") << c.args[0];
+    EXPECT_EQ(result.err, c.err) << c.args[0] << " " << c.args[1];
+    EXPECT_FALSE(dir.Exists("out.png")) << c.args[0];
+  }
 }
 
 TEST(ResampleCommand, ScalesARectangleIntoTheGivenSize) {

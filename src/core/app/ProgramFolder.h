@@ -22,6 +22,8 @@ inline constexpr const char* kParametersFile = "parameters.xml";
 inline constexpr const char* kOptionsFile = "options.xml";
 inline constexpr const char* kLogoDirectoryFile = "logodirectory.xml";
 inline constexpr const char* kAppStateFile = "appstate.xml";
+// The main window's size, place and panes, kept between runs.
+inline constexpr const char* kWindowStateFile = "windowstate.xml";
 inline constexpr const char* kLogoDirectoryFolder = "Logo Directory";
 inline constexpr const char* kTempFolder = "Temp";
 inline constexpr const char* kHelpFile = "qhelp.html";

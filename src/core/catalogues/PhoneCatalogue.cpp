@@ -1,6 +1,5 @@
 #include "core/catalogues/PhoneCatalogue.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include <pugixml.hpp>
@@ -11,9 +10,6 @@
 
 namespace quillet {
 namespace {
-
-constexpr std::int32_t kMinLogoSide = 16;
-constexpr std::int32_t kMaxLogoSide = 400;
 
 // Any failure other than a wrong root element: the program cannot go on.
 class UnreadableCatalogue : public std::runtime_error {
@@ -118,10 +114,6 @@ CatalogueReading ReadPhoneCatalogue(const std::string& programFolder, Prompts& p
     reading.outcome = CatalogueOutcome::EndProgram;
   }
   return reading;
-}
-
-std::int32_t ClampToLogoSide(std::int32_t pixels) {
-  return std::clamp(pixels, kMinLogoSide, kMaxLogoSide);
 }
 
 TPhoneAttributes LogoSizeForModel(const TPhoneAttributes& model) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/logodir/LogoDirObject.h"
 #include "core/platform/Prompts.h"
 
 namespace quillet {
@@ -80,8 +81,7 @@ inline constexpr std::int32_t kDefaultScreenSide = 128;
 CatalogueReading ReadPhoneCatalogue(const std::string& programFolder, Prompts& prompts);
 
 // The logo size that choosing a model sets: each side held to what the size
-// controls accept (16 to 400).
-std::int32_t ClampToLogoSide(std::int32_t pixels);
+// controls accept (kMinLogoSide to kMaxLogoSide, see LogoDirObject.h).
 TPhoneAttributes LogoSizeForModel(const TPhoneAttributes& model);
 
 }  // namespace quillet

@@ -340,6 +340,92 @@ Rect DragStep(FrameHit kind, const Rect& startFrame, Point start, Point current,
   return startFrame;
 }
 
+namespace {
+
+// The drag's arithmetic with the view at the space's scale, so that a step is
+// a displacement in space pixels.
+Drag StepOf(const Rect& frame, std::int32_t dx, std::int32_t dy, const DragBounds& bounds,
+            bool keep) {
+  const Rect& m = bounds.fitRect;
+  return Drag{frame.left,
+              frame.top,
+              frame.right,
+              frame.bottom,
+              m.left,
+              m.top,
+              m.right,
+              m.bottom,
+              bounds.space.width,
+              bounds.space.height,
+              bounds.space.width,
+              bounds.space.height,
+              dx,
+              dy,
+              keep};
+}
+
+bool Against(std::int32_t asked, std::int32_t got) {
+  return (asked > 0 && got < 0) || (asked < 0 && got > 0);
+}
+
+// Width changed by the step, height following the space's proportions.
+Rect ResizeWidthKeeping(const Rect& frame, std::int32_t dx, const DragBounds& bounds) {
+  const Drag d = StepOf(frame, dx, 0, bounds, true);
+  std::int32_t width = frame.Width() + d.ClampRight(dx);
+  std::int32_t height = MulDiv(width, d.sh, d.sw);
+  // The clamps of the coupled edge; the width then follows the height.
+  if (d.T0 + height > d.MB) {
+    height = d.MB - d.T0;
+    width = MulDiv(height, d.sw, d.sh);
+  }
+  if (height < kMinimumFrameSide) {
+    height = kMinimumFrameSide;
+    width = MulDiv(height, d.sw, d.sh);
+  }
+  return Rect{d.L0, d.T0, d.L0 + width, d.T0 + height};
+}
+
+Rect ResizeHeightKeeping(const Rect& frame, std::int32_t dy, const DragBounds& bounds) {
+  const Drag d = StepOf(frame, 0, dy, bounds, true);
+  std::int32_t height = frame.Height() + d.ClampBottom(dy);
+  std::int32_t width = MulDiv(height, d.sw, d.sh);
+  if (d.L0 + width > d.MR) {
+    width = d.MR - d.L0;
+    height = MulDiv(width, d.sh, d.sw);
+  }
+  if (width < kMinimumFrameSide) {
+    width = kMinimumFrameSide;
+    height = MulDiv(width, d.sh, d.sw);
+  }
+  return Rect{d.L0, d.T0, d.L0 + width, d.T0 + height};
+}
+
+// A resize that the confinement turned round, or pushed out of the fit
+// rectangle, is no resize.
+Rect Checked(const Rect& frame, const Rect& result, std::int32_t dx, std::int32_t dy,
+             const DragBounds& bounds) {
+  const std::int32_t grownWidth = result.Width() - frame.Width();
+  const std::int32_t grownHeight = result.Height() - frame.Height();
+  const bool turned =
+      Against(dx != 0 ? dx : dy, grownWidth) || Against(dx != 0 ? dx : dy, grownHeight);
+  const bool outside = (result.right > bounds.fitRect.right && result.right > frame.right) ||
+                       (result.bottom > bounds.fitRect.bottom && result.bottom > frame.bottom);
+  return turned || outside ? frame : result;
+}
+
+}  // namespace
+
+Rect NudgeFrame(FrameNudge nudge, const Rect& frame, std::int32_t dx, std::int32_t dy,
+                const DragBounds& bounds) {
+  if (bounds.space.width <= 0 || bounds.space.height <= 0 || (dx == 0 && dy == 0)) return frame;
+  if (nudge == FrameNudge::Move) return StepOf(frame, dx, dy, bounds, false).Move();
+  if (!bounds.keepProportions) return StepOf(frame, dx, dy, bounds, false).DragBottomRight();
+  Rect result = frame;
+  if (dx != 0) result = Checked(result, ResizeWidthKeeping(result, dx, bounds), dx, 0, bounds);
+  if (dy != 0) result = Checked(result, ResizeHeightKeeping(result, dy, bounds), 0, dy, bounds);
+  return result;
+}
+
 void AdvanceAnts(std::int32_t& phase, Color& color) {
   if (++phase < 5) return;
   phase = 1;

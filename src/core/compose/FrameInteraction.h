@@ -55,6 +55,23 @@ struct DragBounds {
 Rect DragStep(FrameHit kind, const Rect& startFrame, Point start, Point current,
               const DragBounds& bounds);
 
+// What an arrow key does to the frame while the source pane has the keyboard:
+// Move shifts it; Resize moves its right and bottom edges, so that its
+// top-left corner stays.
+enum class FrameNudge : std::uint8_t { Move, Resize };
+
+// The frame (space rectangle) after a key moved or resized it by (dx, dy)
+// space pixels, confined as a drag confines it: never out of the fit
+// rectangle, never below 16 space pixels a side. A move and a resize without
+// keep proportions are exactly the drag of the frame's inside and of its
+// bottom-right corner by that many space pixels. With keep proportions the
+// other side follows from the new size rather than from the step, so that
+// many one-pixel steps keep the space's proportions as one long step does. A
+// step that the confinement does not allow, or that would turn a shrinking
+// into a growing, leaves the frame as it is. `bounds.view` is not used.
+Rect NudgeFrame(FrameNudge nudge, const Rect& frame, std::int32_t dx, std::int32_t dy,
+                const DragBounds& bounds);
+
 // The marching ants: `phase` (1..4) is the length of the first dash and
 // `color` (black or white) its colour. One step moves the dashes one pixel
 // away from the top-left corner.

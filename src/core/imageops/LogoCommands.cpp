@@ -163,6 +163,50 @@ std::optional<std::string> SaveLogo(const LogoNode& node, const Bitmap& logoPict
   return std::filesystem::path(chosenPath).parent_path().string();
 }
 
+SaveTarget SaveTargetFor(std::string_view chosenPath, std::optional<LogoFormat> filterFormat,
+                         const LogoNode& node) {
+  const std::string_view fileName = chosenPath.substr(chosenPath.rfind('/') + 1);
+  if (std::optional<LogoFormat> named = WritableFormatOfFileName(fileName))
+    return SaveTarget{std::string(chosenPath), *named};
+  const LogoFormat format = filterFormat.value_or(LogoFormatOfFileName(node.Text()));
+  return SaveTarget{std::string(chosenPath) + std::string(ExtensionOfFormat(format)), format};
+}
+
+std::optional<LogoFormat> SaveFilterFormat(std::string_view patterns) {
+  std::optional<LogoFormat> found;
+  while (!patterns.empty()) {
+    const std::size_t semicolon = patterns.find(';');
+    const std::string_view pattern = patterns.substr(0, semicolon);
+    patterns.remove_prefix(semicolon == std::string_view::npos ? patterns.size() : semicolon + 1);
+    if (pattern.empty()) continue;
+    // Only "*.ext" names a format; "*" or "*.*" would take any file.
+    std::optional<LogoFormat> format;
+    if (pattern.substr(0, 2) == "*." && pattern.find_first_of("*?", 1) == std::string_view::npos)
+      format = WritableFormatOfFileName(pattern.substr(1));
+    if (!format || (found && *found != *format)) return std::nullopt;
+    found = format;
+  }
+  return found;
+}
+
+std::optional<std::string> SaveLogoAs(const LogoNode& node, const Bitmap& logoPicture,
+                                      const std::string& chosenPath,
+                                      std::optional<LogoFormat> filterFormat,
+                                      const Options& options, Prompts& prompts) {
+  const SaveTarget target = SaveTargetFor(chosenPath, filterFormat, node);
+  if (PathExists(target.path) &&
+      !prompts.ConfirmYesNo("The file " + target.path +
+                            " already exists. Do You want to overwrite it?"))
+    return std::nullopt;
+  try {
+    WritePicture(target.path, logoPicture, target.format, LogoSettings(options));
+  } catch (const std::exception&) {
+    prompts.Error(kSaveFailedText);
+    return std::nullopt;
+  }
+  return std::filesystem::path(target.path).parent_path().string();
+}
+
 std::string WritePictureAs(const LogoNode& folder, std::string_view base, const Bitmap& picture,
                            LogoFormat format, const std::string& programFolder) {
   std::string name = std::string(base) + std::string(ExtensionOfFormat(format));

@@ -51,15 +51,46 @@ std::string WriteLogoFile(const LogoNode& node, const Bitmap& logoPicture,
 // logo (also when its picture could not be shown, `image` null).
 bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts& prompts);
 
-// Save, after its dialog: writes the rendered logo to `chosenPath` in the
-// format of the node's own extension, whatever the chosen name says (an
-// extension without a writer of its own is written as a Windows bitmap, the
-// way such a file is read). Asks before replacing an existing file. Returns
+// The earlier Save, which wrote the node's own format whatever the chosen
+// name said, so that "logo.gif" could hold JPEG data that the program itself
+// then could not open; kept only until the window calls SaveLogoAs. Writes
+// the rendered logo to `chosenPath` in the format of the node's own extension
+// (an extension without a writer of its own is written as a Windows bitmap,
+// the way such a file is read). Asks before replacing an existing file. Returns
 // the folder of the written file (the new LastSaveFolder), or nothing when
 // the user said No or the write failed (the save error is shown).
 std::optional<std::string> SaveLogo(const LogoNode& node, const Bitmap& logoPicture,
                                     const std::string& chosenPath, const Options& options,
                                     Prompts& prompts);
+
+// Save writes what the chosen name says. A name whose extension names a
+// format (".bmp", ".jpg", ".jpeg", ".gif", ".png", any letter case) is written
+// in that format as it is; any other name gets the format of the dialog's
+// chosen filter with that format's extension added ("copy" with the PNG
+// filter is "copy.png", "copy.tif" is "copy.tif.png"), and where the filter
+// names no single format (the "All" filter) the logo's own format is taken.
+struct SaveTarget {
+  std::string path;
+  LogoFormat format = LogoFormat::Bmp;
+  bool operator==(const SaveTarget&) const = default;
+};
+SaveTarget SaveTargetFor(std::string_view chosenPath, std::optional<LogoFormat> filterFormat,
+                         const LogoNode& node);
+
+// The format of a save dialog filter by its patterns ("*.png", "*.jpg",
+// "*.jpeg", ..., separated by ";"): the one format they all name, or nothing
+// when they name several (the "All" filter) or none.
+std::optional<LogoFormat> SaveFilterFormat(std::string_view patterns);
+
+// Save, after its dialog: writes the rendered logo to SaveTargetFor(...)
+// with the options' JPEG quality and GIF depth, asking first when that file
+// exists. Returns the folder of the written file (the new LastSaveFolder), or
+// nothing when the user said No or the write failed (the save error is
+// shown; an older file stays as it was).
+std::optional<std::string> SaveLogoAs(const LogoNode& node, const Bitmap& logoPicture,
+                                      const std::string& chosenPath,
+                                      std::optional<LogoFormat> filterFormat,
+                                      const Options& options, Prompts& prompts);
 
 // Writes `picture` whole as FolderPath(folder) + base + the format's
 // extension, JPEG at quality 100 and GIF with 8 bits (grabs, scans and

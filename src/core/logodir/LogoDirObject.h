@@ -1,11 +1,23 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
 namespace quillet {
 
 enum class NodeKind : std::uint8_t { Root = 0, Folder = 1, Logo = 2 };
+
+// The sides a logo may have, in pixels: typed into the panel, taken from a
+// phone model of the catalogue, read from the logo directory file or given on
+// the command line. Today's phones have screens of more than 1000 × 2000.
+inline constexpr std::int32_t kMinLogoSide = 16;
+inline constexpr std::int32_t kMaxLogoSide = 4096;
+
+// A side held to the range above.
+inline constexpr std::int32_t ClampToLogoSide(std::int32_t pixels) {
+  return std::clamp(pixels, kMinLogoSide, kMaxLogoSide);
+}
 
 // How the selection frame is fitted to the logo's proportions.
 enum class FitKind : std::uint8_t { Width = 0, Height = 1, Smaller = 2, Bigger = 3 };

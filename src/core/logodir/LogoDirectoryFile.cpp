@@ -133,8 +133,11 @@ class LogoDirectoryReader {
     data.frameheight = IntegerAttribute(element, "frameheight", 16);
     data.phonemakeid = IntegerAttribute(element, "phonemakeid", -1);
     data.phonemodelid = IntegerAttribute(element, "phonemodelid", -1);
-    data.logowidth = IntegerAttribute(element, "logowidth", 16);
-    data.logoheight = IntegerAttribute(element, "logoheight", 16);
+    // The program writes only sizes the panel holds; a hand-edited size
+    // beyond them is held to the range, so no logo is ever rendered larger
+    // than the panel could show.
+    data.logowidth = ClampToLogoSide(IntegerAttribute(element, "logowidth", 16));
+    data.logoheight = ClampToLogoSide(IntegerAttribute(element, "logoheight", 16));
     data.fitkind = FitKindFromText(AttributeText(element, "fitkind"));
     data.keepproportions = AttributeText(element, "keepproportions") == "yes";
     data.uploadurl = RequiredAttribute(element, "uploadurl");

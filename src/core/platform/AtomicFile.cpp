@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -49,9 +50,51 @@ mode_t ModeFor(const std::string& path, NewFileAccess access) {
   return 0666 & ~mask;
 }
 
+// The text of a symbolic link, however long.
+std::string LinkTarget(const std::string& link, const std::string& requested) {
+  for (std::size_t room = 256;; room *= 2) {
+    std::vector<char> target(room);
+    ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+    if (length < 0) ThrowSystemError("Cannot write " + requested, errno);
+    if (static_cast<std::size_t>(length) < room)
+      return std::string(target.data(), static_cast<std::size_t>(length));
+    if (room > (1u << 20)) ThrowSystemError("Cannot write " + requested, ENAMETOOLONG);
+  }
+}
+
+// A data file may be a symbolic link to the real one (kept on another disk,
+// shared with a second checkout). Replacing the link by a plain file would
+// leave the real file stale, so the write goes to the file the link leads to,
+// through every link of a chain; a relative link counts from the folder of
+// the link itself. A link to nothing creates the file it names, as writing
+// through it would.
+std::string FileBehindLinks(const std::string& path) {
+  // The kernel's own limit on links followed in one path.
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int followed = 0;; ++followed) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) {
+      if (errno == ENOENT) return current;
+      ThrowSystemError("Cannot write " + path, errno);
+    }
+    if (!S_ISLNK(info.st_mode)) return current;
+    if (followed == kMaxLinks) ThrowSystemError("Cannot write " + path, ELOOP);
+    std::string next = LinkTarget(current, path);
+    if (next.empty()) ThrowSystemError("Cannot write " + path, ENOENT);
+    if (next.front() != '/') {
+      auto slash = current.rfind('/');
+      if (slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    }
+    current = std::move(next);
+  }
+}
+
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, NewFileAccess access) {
+void WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
+                         NewFileAccess access) {
+  const std::string path = FileBehindLinks(requestedPath);
   std::string temporary = TemporaryPattern(path);
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');
@@ -72,6 +115,20 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, NewFil
     ::unlink(name.data());
     throw;
   }
+}
+
+std::optional<std::string> AtomicTemporaryTarget(std::string_view fileName) {
+  constexpr std::string_view kMark = ".tmp-";
+  constexpr std::size_t kUniqueLength = 6;  // the XXXXXX of mkstemp
+  if (fileName.size() < 1 + 1 + kMark.size() + kUniqueLength || fileName.front() != '.')
+    return std::nullopt;
+  const std::string_view unique = fileName.substr(fileName.size() - kUniqueLength);
+  const bool alphanumeric = std::all_of(unique.begin(), unique.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+  const std::string_view before = fileName.substr(0, fileName.size() - kUniqueLength);
+  if (!alphanumeric || before.substr(before.size() - kMark.size()) != kMark) return std::nullopt;
+  return std::string(before.substr(1, before.size() - 1 - kMark.size()));
 }
 
 bool PathExists(const std::string& path) {

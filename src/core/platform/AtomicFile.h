@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,17 @@ enum class NewFileAccess { Default, OwnerOnly };
 // crash or a full disk never leaves a half-written file. On failure the old
 // file is untouched, the temporary file is gone, and std::runtime_error is
 // thrown with the system's text.
+//
+// When `path` is a symbolic link (or a chain of them) the file it leads to is
+// replaced, in that file's own folder, and the links stay; a link to nothing
+// creates the file it names. A loop of links fails.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          NewFileAccess access = NewFileAccess::Default);
+
+// WriteFileAtomically's temporary file for "NAME" is ".NAME.tmp-" followed
+// by six letters or digits, in NAME's folder. For a name of exactly that form
+// this gives NAME; nothing for any other name.
+std::optional<std::string> AtomicTemporaryTarget(std::string_view fileName);
 
 // Whether anything (file, folder, ...) is at `path`; an unreadable place
 // counts as nothing.

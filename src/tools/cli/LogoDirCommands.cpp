@@ -3,6 +3,7 @@
 
 #include "core/app/ErrorReport.h"
 #include "core/catalogues/AppState.h"
+#include "core/logodir/AddedOutside.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "core/logodir/LogoTree.h"
 #include "tools/cli/Cli.h"
@@ -16,18 +17,41 @@ std::string ProgramFolderOf(const std::vector<std::string>& words) {
   return ProgramFolderFor(args);
 }
 
+// The tree as start-up builds it: read from the file, and after a damaged
+// read completed with the pictures on disk that no node names, with the
+// settings of a new logo at start-up.
+LogoDirectoryLoadResult LoadAsAtStartUp(LogoTree& tree, const std::string& folder, Prompts& prompts,
+                                        FoundPictures& found) {
+  LogoDirectoryLoadResult result = LoadLogoDirectory(tree, folder, prompts);
+  if (LeftFileUnread(result.status)) {
+    LogoDirContext context{tree, nullptr, folder, prompts};
+    found = FindPicturesAddedOutside(context, TLogoDirObject());
+  }
+  return result;
+}
+
+std::string PathOf(const LogoNode& node) {
+  std::string path;
+  for (const LogoNode* n = &node; n != nullptr && !n->IsRoot(); n = n->Parent())
+    path = n->Text() + (path.empty() ? "" : "/" + path);
+  return path;
+}
+
 }  // namespace
 
-// Prints the document the program would write at exit; what it left out goes
-// to stderr. A damaged file is the program's message, not a failure of the
-// command.
+// Prints the document the program would write at exit; what it left out, and
+// the pictures it found on disk after a damaged read, go to stderr. A damaged file is the program's
+// message, not a failure of the command.
 int RunLogoDir(const std::vector<std::string>& words) {
   std::string folder = ProgramFolderOf(words);
   StderrPrompts prompts(std::cerr);
   LogoTree tree;
-  LogoDirectoryLoadResult result = LoadLogoDirectory(tree, folder, prompts);
+  FoundPictures found;
+  LogoDirectoryLoadResult result = LoadAsAtStartUp(tree, folder, prompts, found);
   for (const DroppedElement& dropped : result.dropped)
     std::cerr << "dropped: " << dropped.path << " (" << dropped.reason << ")\n";
+  for (const LogoNode* node : found.added)
+    std::cerr << "found: " << PathOf(*node) << (node->IsFolder() ? "/" : "") << "\n";
   std::cout << LogoDirectoryDocument(tree);
   std::cout.flush();
   return 0;
@@ -40,7 +64,8 @@ int RunAppState(const std::vector<std::string>& words) {
   std::string folder = ProgramFolderOf(words);
   StderrPrompts prompts(std::cerr);
   LogoTree tree;
-  LoadLogoDirectory(tree, folder, prompts);
+  FoundPictures found;
+  LoadAsAtStartUp(tree, folder, prompts, found);
   LogoNode* selected = nullptr;
   try {
     selected = ReadAppState(tree, folder, prompts);

@@ -19,9 +19,6 @@
 namespace quillet::cli {
 namespace {
 
-constexpr std::int32_t kMinLogoSide = 16;
-constexpr std::int32_t kMaxLogoSide = 400;
-
 // --- Reading the command line -------------------------------------------
 
 std::vector<std::string_view> Split(std::string_view text, char separator) {
@@ -132,6 +129,43 @@ std::vector<std::string> Positionals(const Args& args, std::size_t count, const 
   return args.Positional();
 }
 
+// A picture that the program would refuse to take in; its message has been
+// printed already, and the command ends with status 1.
+class PictureRefused : public std::exception {
+ public:
+  const char* what() const noexcept override { return "picture refused"; }
+};
+
+// Every command reads its picture as Open takes one into the logo directory:
+// decoded by its extension and at least 16 × 16, or refused with the
+// program's own message, so the command line never works on a picture the
+// window would not show.
+Bitmap LoadPicture(const std::string& path) {
+  StderrPrompts prompts(std::cerr);
+  Bitmap picture;
+  try {
+    picture = DecodePictureFile(path);
+  } catch (const std::exception&) {
+    prompts.Error(kLoadErrorText);
+    throw PictureRefused();
+  }
+  if (picture.Width() < kMinimumPictureSide || picture.Height() < kMinimumPictureSide) {
+    prompts.Error(kTooSmallText);
+    throw PictureRefused();
+  }
+  return picture;
+}
+
+// Runs a command whose picture may be refused.
+template <class Command>
+int WithPicture(Command command) {
+  try {
+    return command();
+  } catch (const PictureRefused&) {
+    return 1;
+  }
+}
+
 // --- Printing -------------------------------------------------------------
 
 std::string Json(std::initializer_list<std::int32_t> values) {
@@ -171,7 +205,9 @@ int RunFrame(const std::vector<std::string>& words) {
   return 0;
 }
 
-int RunRender(const std::vector<std::string>& words) {
+namespace {
+
+int Render(const std::vector<std::string>& words) {
   Args args(words, {"logo", "fit", "keep-proportions", "frame", "fill", "o", "quality", "bits"});
   std::string input = Positionals(args, 1, "one picture file")[0];
   Size logoSize = SizeOption(args, "logo", kMinLogoSide, kMaxLogoSide);
@@ -192,7 +228,7 @@ int RunRender(const std::vector<std::string>& words) {
       throw UsageError("--frame needs a positive width and height");
   }
 
-  TSourceImage image(0, 0, false, logo, input);
+  TSourceImage image(0, 0, false, logo, LoadPicture(input));
   image.ComputeSelectionSpace();
   if (frame)
     StoreFrame(
@@ -215,7 +251,7 @@ int RunRender(const std::vector<std::string>& words) {
   return 0;
 }
 
-int RunResample(const std::vector<std::string>& words) {
+int Resample(const std::vector<std::string>& words) {
   Args args(words, {"rect", "size", "o", "quality", "bits"});
   std::string input = Positionals(args, 1, "one picture file")[0];
   std::vector<std::int32_t> edges = IntegerList("rect", Required(args, "rect"), 4, ',');
@@ -228,7 +264,7 @@ int RunResample(const std::vector<std::string>& words) {
     throw UsageError("--size must be positive and at most " + std::to_string(kMaxPicturePixels) +
                      " pixels");
 
-  Bitmap picture = DecodePictureFile(input);
+  Bitmap picture = LoadPicture(input);
   Rect rect{edges[0], edges[1], edges[2], edges[3]};
   if (rect.left < 0 || rect.top < 0 || rect.right > picture.Width() ||
       rect.bottom > picture.Height() || rect.Width() <= 0 || rect.Height() <= 0)
@@ -242,18 +278,18 @@ int RunResample(const std::vector<std::string>& words) {
   return 0;
 }
 
-int RunEncode(const std::vector<std::string>& words) {
+int Encode(const std::vector<std::string>& words) {
   Args args(words, {"quality", "bits"});
   std::vector<std::string> files = Positionals(args, 2, "an input and an output file");
   LogoFormat format = OutputFormat(files[1]);
   EncoderSettings settings = EncoderOptions(args);
-  Bitmap picture = DecodePictureFile(files[0]);
+  Bitmap picture = LoadPicture(files[0]);
   WritePicture(files[1], picture, format, settings);
   PrintSize(picture);
   return 0;
 }
 
-int RunTransform(const std::vector<std::string>& words) {
+int Transform(const std::vector<std::string>& words) {
   Args args(words, {"mirror", "rotate"});
   std::vector<std::string> files = Positionals(args, 2, "an input and an output file");
   LogoFormat format = OutputFormat(files[1]);
@@ -276,10 +312,28 @@ int RunTransform(const std::vector<std::string>& words) {
   else
     throw UsageError("--rotate must be 90, 180 or 270");
 
-  Bitmap result = TransformPicture(DecodePictureFile(files[0]), transform);
+  Bitmap result = TransformPicture(LoadPicture(files[0]), transform);
   WritePicture(files[1], result, format, kSourcePictureSettings);
   PrintSize(result);
   return 0;
+}
+
+}  // namespace
+
+int RunRender(const std::vector<std::string>& words) {
+  return WithPicture([&] { return Render(words); });
+}
+
+int RunResample(const std::vector<std::string>& words) {
+  return WithPicture([&] { return Resample(words); });
+}
+
+int RunEncode(const std::vector<std::string>& words) {
+  return WithPicture([&] { return Encode(words); });
+}
+
+int RunTransform(const std::vector<std::string>& words) {
+  return WithPicture([&] { return Transform(words); });
 }
 
 int RunInfo(const std::vector<std::string>& words) {

@@ -1,5 +1,6 @@
 #include "core/catalogues/PhoneCatalogue.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -174,9 +175,12 @@ TEST(PhoneCatalogue, ChosenModelSetsAClampedLogoSize) {
     TPhoneAttributes screen;
     TPhoneAttributes logo;
   };
+  // Today's phones keep their true screen size: a tall phone gets a tall logo.
   const Case cases[] = {
-      {{500, 20}, {400, 20}}, {{10, 10}, {16, 16}},       {{84, 48}, {84, 48}},
-      {{16, 400}, {16, 400}}, {{1170, 2532}, {400, 400}}, {{-5, 128}, {16, 128}},
+      {{500, 20}, {500, 20}},       {{10, 10}, {16, 16}},   {{84, 48}, {84, 48}},
+      {{16, 400}, {16, 400}},       {{401, 15}, {401, 16}}, {{1170, 2532}, {1170, 2532}},
+      {{4096, 4097}, {4096, 4096}}, {{-5, 128}, {16, 128}}, {{1179, 2556}, {1179, 2556}},
+      {{100000, 16}, {4096, 16}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(LogoSizeForModel(c.screen), c.logo)
@@ -204,6 +208,21 @@ TEST(PhoneCatalogue, ShippedCatalogueIsComplete) {
     }
   }
   EXPECT_GE(models, 300u);
+}
+
+TEST(PhoneCatalogue, AShippedTallPhoneGetsALogoOfItsTrueSize) {
+  ScriptedPrompts prompts;
+  CatalogueReading reading =
+      ReadPhoneCatalogue(std::string(QUILLET_SOURCE_DIR) + "/data/", prompts);
+  ASSERT_EQ(reading.outcome, CatalogueOutcome::Read);
+  const PhoneCatalogue& catalogue = reading.catalogue;
+  std::optional<TPhoneAttributes> iphone;
+  for (std::int32_t make = 0; !iphone && catalogue.MakeAt(make); ++make)
+    for (std::int32_t model = 0; catalogue.ModelAt(make, model); ++model)
+      if (catalogue.ModelAt(make, model)->name == "iPhone 15 Pro")
+        iphone = catalogue.AttributesOf(make, model);
+  ASSERT_TRUE(iphone.has_value());
+  EXPECT_EQ(LogoSizeForModel(*iphone), TPhoneAttributes(1179, 2556));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -225,6 +226,120 @@ std::string Column(const Bitmap& canvas, int x, int from, int to) {
   for (int y = from; y < to; ++y)
     colours += canvas.Pixel(x, y) == kBlack ? 'B' : 'W';
   return colours;
+}
+
+// --- arrow keys -------------------------------------------------------------
+
+TEST(NudgeFrame, MovesByKeysUpToTheFitRectanglesBorder) {
+  // A 400 × 200 space whose fit rectangle (Smaller) is its middle square.
+  const DragBounds bounds{Rect{100, 0, 300, 200}, true, Size{400, 200}, Size{100, 50}};
+  const Rect frame{150, 50, 250, 150};
+  struct Case {
+    const char* what;
+    std::int32_t dx, dy;
+    Rect moved;
+  } cases[] = {
+      {"one to the right", 1, 0, {151, 50, 251, 150}},
+      {"ten up", 0, -10, {150, 40, 250, 140}},
+      {"onto the left border", -50, 0, {100, 50, 200, 150}},
+      {"past the left border stops on it", -51, 0, {100, 50, 200, 150}},
+      {"past the bottom border stops on it", 0, 60, {150, 100, 250, 200}},
+      {"both at once", -10, 10, {140, 60, 240, 160}},
+      {"nothing", 0, 0, frame},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(NudgeFrame(FrameNudge::Move, frame, c.dx, c.dy, bounds), c.moved) << c.what;
+
+  // On the border a step outwards does nothing; the view's scale does not matter.
+  const Rect onBorder{200, 100, 300, 200};
+  EXPECT_EQ(NudgeFrame(FrameNudge::Move, onBorder, 1, 0, bounds), onBorder);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Move, onBorder, 0, 1, bounds), onBorder);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Move, onBorder, -1, -1, bounds), (Rect{199, 99, 299, 199}));
+  // A frame as large as its fit rectangle cannot move at all.
+  const Rect whole = bounds.fitRect;
+  for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -10}})
+    EXPECT_EQ(NudgeFrame(FrameNudge::Move, whole, dx, dy, bounds), whole);
+}
+
+TEST(NudgeFrame, IsTheDragOfTheInsideOrTheCornerBySpacePixels) {
+  // Without keep proportions a key is a drag of that many space pixels.
+  const DragBounds fitted{Rect{0, 20, 300, 180}, false, Size{300, 200}, Size{300, 200}};
+  const Rect frames[] = {{0, 20, 300, 180},
+                         {10, 30, 60, 90},
+                         {284, 164, 300, 180},
+                         {0, 20, 16, 36},
+                         {100, 50, 220, 170}};
+  for (const Rect& frame : frames)
+    for (std::int32_t dx : {-40, -10, -1, 0, 1, 10, 40})
+      for (std::int32_t dy : {-40, -10, -1, 0, 1, 10, 40}) {
+        EXPECT_EQ(NudgeFrame(FrameNudge::Move, frame, dx, dy, fitted),
+                  DragStep(FrameHit::Inside, frame, {0, 0}, {dx, dy}, fitted))
+            << frame.left << "," << frame.top << " by " << dx << "," << dy;
+        EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, dx, dy, fitted),
+                  DragStep(FrameHit::BottomRight, frame, {0, 0}, {dx, dy}, fitted))
+            << frame.left << "," << frame.top << " by " << dx << "," << dy;
+      }
+}
+
+TEST(NudgeFrame, ResizesWithinTheBorderAndNeverBelowSixteen) {
+  const DragBounds free{Rect{0, 0, 200, 200}, false, Size{200, 200}, Size{200, 200}};
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{100, 100, 200, 150}, 1, 0, free),
+            (Rect{100, 100, 200, 150}));
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{100, 100, 200, 150}, 0, 10, free),
+            (Rect{100, 100, 200, 160}));
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{100, 100, 116, 150}, -1, 0, free),
+            (Rect{100, 100, 116, 150}));
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{100, 100, 120, 150}, -10, 0, free),
+            (Rect{100, 100, 116, 150}));
+}
+
+TEST(NudgeFrame, ResizingWithProportionsDoesNotDriftStepByStep) {
+  // A space twice as wide as high; the frame fills it.
+  const DragBounds wide{Rect{0, 0, 400, 200}, true, Size{400, 200}, Size{200, 100}};
+  Rect frame = wide.fitRect;
+  // Growing beyond the border does nothing.
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, 1, 0, wide), frame);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, 0, 1, wide), frame);
+  // Ten steps of one pixel are one step of ten.
+  for (int i = 0; i < 10; ++i)
+    frame = NudgeFrame(FrameNudge::Resize, frame, -1, 0, wide);
+  EXPECT_EQ(frame, (Rect{0, 0, 390, 195}));
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, wide.fitRect, -10, 0, wide), frame);
+  for (int i = 0; i < 5; ++i)
+    frame = NudgeFrame(FrameNudge::Resize, frame, 0, -1, wide);
+  EXPECT_EQ(frame, (Rect{0, 0, 380, 190}));
+  // Back to the border and no further, in the space's proportions all along.
+  for (int i = 0; i < 30; ++i) {
+    frame = NudgeFrame(FrameNudge::Resize, frame, 1, 0, wide);
+    EXPECT_EQ(frame.Height(), frame.Width() / 2) << i;
+  }
+  EXPECT_EQ(frame, wide.fitRect);
+  // Down to the smallest frame of these proportions, 32 × 16, and no further.
+  for (int i = 0; i < 400; ++i)
+    frame = NudgeFrame(FrameNudge::Resize, frame, -1, 0, wide);
+  EXPECT_EQ(frame, (Rect{0, 0, 32, 16}));
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, 0, -1, wide), frame);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, -10, 0, wide), frame);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, frame, 0, 1, wide), (Rect{0, 0, 34, 17}));
+}
+
+TEST(NudgeFrame, ResizingWithProportionsStopsAtTheCoupledBorder) {
+  // A tall space; the frame's bottom lies on the fit rectangle's border, so
+  // widening, which would lower the bottom, does nothing.
+  const DragBounds tall{Rect{0, 0, 100, 300}, true, Size{100, 300}, Size{100, 300}};
+  const Rect low{50, 150, 100, 300};
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, low, 1, 0, tall), low);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{0, 0, 50, 150}, 0, 30, tall),
+            (Rect{0, 0, 60, 180}));
+  // Only 5 pixels of room to the right: a step of 30 down grows by what fits.
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, Rect{45, 0, 95, 150}, 0, 30, tall),
+            (Rect{45, 0, 100, 165}));
+  // A wide space whose 16-pixel height needs 64 pixels of width: a frame
+  // narrower than that (a hand-edited one) is never made wider by shrinking.
+  const DragBounds wider{Rect{0, 0, 400, 100}, true, Size{400, 100}, Size{400, 100}};
+  const Rect odd{0, 0, 40, 20};
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, odd, -1, 0, wider), odd);
+  EXPECT_EQ(NudgeFrame(FrameNudge::Resize, odd, 0, -1, wider), odd);
 }
 
 TEST(MarchingAnts, DashesRunFromTheTopLeftCornerAndContinueRoundTheCorners) {

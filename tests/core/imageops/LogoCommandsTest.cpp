@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,103 @@ TEST_F(LogoCommands, SaveWritesTheNodesOwnFormatWhateverTheChosenName) {
     EXPECT_EQ(Magic(chosen), c.magic) << c.node;
   }
   EXPECT_TRUE(prompts.Messages().empty());
+}
+
+TEST_F(LogoCommands, SaveWritesTheFormatTheChosenNameSays) {
+  struct Case {
+    const char* node;
+    const char* chosen;
+    std::optional<LogoFormat> filter;
+    const char* written;
+    const char* magic;
+  } cases[] = {
+      // A known extension wins over the node's format and the filter.
+      {"sunset.jpg", "copy.png", std::nullopt, "copy.png", "png"},
+      {"sunset.jpg", "logo.gif", LogoFormat::Jpg, "logo.gif", "gif"},
+      {"sunset.png", "copy.BMP", LogoFormat::Png, "copy.BMP", "bmp"},
+      {"sunset.gif", "copy.JPEG", std::nullopt, "copy.JPEG", "jpeg"},
+      // No known extension: the filter's format and its extension.
+      {"sunset.jpg", "copy", LogoFormat::Png, "copy.png", "png"},
+      {"sunset.jpg", "copy.tif", LogoFormat::Gif, "copy.tif.gif", "gif"},
+      {"sunset.png", "archive.v2", LogoFormat::Jpg, "archive.v2.jpg", "jpeg"},
+      // ... or, with the "All" filter, the logo's own.
+      {"sunset.gif", "copy", std::nullopt, "copy.gif", "gif"},
+      {"page.php", "copy", std::nullopt, "copy.bmp", "bmp"},
+  };
+  int count = 0;
+  for (const auto& c : cases) {
+    LogoNode node(TLogoDirObject(NodeKind::Logo, c.node));
+    const std::string folder = dir.MakeDir("as/" + std::to_string(++count));
+    const std::string chosen = folder + "/" + c.chosen;
+    const SaveTarget target = SaveTargetFor(chosen, c.filter, node);
+    EXPECT_EQ(target.path, folder + "/" + c.written) << c.chosen;
+    auto savedIn = SaveLogoAs(node, picture, chosen, c.filter, Options(), prompts);
+    ASSERT_TRUE(savedIn.has_value()) << c.chosen;
+    EXPECT_EQ(*savedIn, folder);
+    EXPECT_EQ(Magic(folder + "/" + c.written), c.magic) << c.chosen;
+    // What is written is what the program itself opens again.
+    EXPECT_EQ(DecodePictureFile(folder + "/" + c.written).Width(), picture.Width()) << c.chosen;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{c.written}) << c.chosen;
+  }
+  EXPECT_TRUE(prompts.Messages().empty());
+}
+
+TEST_F(LogoCommands, SaveKeepsTheOptionsQualityAndDepth) {
+  LogoNode node(TLogoDirObject(NodeKind::Logo, "sunset.png"));
+  Options low, high;
+  low.jpegquality = 10;
+  high.jpegquality = 100;
+  low.gifbitdepth = 3;
+  ASSERT_TRUE(SaveLogoAs(node, picture, dir.Path() + "low", LogoFormat::Jpg, low, prompts));
+  ASSERT_TRUE(SaveLogoAs(node, picture, dir.Path() + "high", LogoFormat::Jpg, high, prompts));
+  EXPECT_LT(dir.Read("low.jpg").size(), dir.Read("high.jpg").size());
+  ASSERT_TRUE(SaveLogoAs(node, picture, dir.Path() + "few.gif", std::nullopt, low, prompts));
+  ASSERT_TRUE(SaveLogoAs(node, picture, dir.Path() + "many.gif", std::nullopt, high, prompts));
+  EXPECT_LT(dir.Read("few.gif").size(), dir.Read("many.gif").size());
+}
+
+TEST_F(LogoCommands, SaveAsksAboutTheFileItWillWrite) {
+  LogoNode node(TLogoDirObject(NodeKind::Logo, "sunset.jpg"));
+  // The name becomes copy.png, which exists; the bare "copy" does not.
+  const std::string existing = dir.Write("out/copy.png", "old file");
+  prompts.QueueAnswer(Answer::No);
+  EXPECT_EQ(SaveLogoAs(node, picture, dir.Path() + "out/copy", LogoFormat::Png, Options(), prompts),
+            std::nullopt);
+  EXPECT_EQ(dir.Read("out/copy.png"), "old file");
+  EXPECT_FALSE(dir.Exists("out/copy"));
+  EXPECT_EQ(prompts.Lines(),
+            std::vector<std::string>{Line("Confirm", "The file " + existing +
+                                                         " already exists. Do You want to "
+                                                         "overwrite it?")});
+  prompts.Clear();
+  EXPECT_EQ(
+      SaveLogoAs(node, picture, dir.Path() + "missing/copy.png", std::nullopt, Options(), prompts),
+      std::nullopt);
+  EXPECT_EQ(prompts.Lines(), std::vector<std::string>{Line("Error", kSaveFailedText)});
+}
+
+TEST(SaveFilterFormat, NamesTheFormatOfAFilterOfOneFormat) {
+  struct Case {
+    const char* patterns;
+    std::optional<LogoFormat> format;
+  } cases[] = {
+      {"*.bmp", LogoFormat::Bmp},
+      {"*.jpg", LogoFormat::Jpg},
+      {"*.jpeg", LogoFormat::Jpg},
+      {"*.jpg;*.jpeg", LogoFormat::Jpg},
+      {"*.GIF", LogoFormat::Gif},
+      {"*.png", LogoFormat::Png},
+      {"*.jpg;*.jpeg;*.bmp;*.gif;*.png", std::nullopt},
+      {"*.*", std::nullopt},
+      {"*", std::nullopt},
+      {"*.tif", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SaveFilterFormat(c.patterns), c.format) << c.patterns;
 }
 
 TEST_F(LogoCommands, SaveAsksBeforeReplacingAFile) {

@@ -188,6 +188,39 @@ TEST_F(LogoDirectoryFileTest, MissingOrUnreadableNumbersFallBackOneByOne) {
   EXPECT_TRUE(prompts.Lines().empty());
 }
 
+TEST_F(LogoDirectoryFileTest, LogoSizesOfTodaysPhonesAreKept) {
+  File("a.jpg");
+  struct Case {
+    const char* width;
+    const char* height;
+    int readWidth, readHeight;
+  } cases[] = {
+      {"16", "400", 16, 400},       {"401", "1080", 401, 1080}, {"1179", "2556", 1179, 2556},
+      {"4096", "4097", 4096, 4096}, {"15", "0", 16, 16},        {"-3", "2147483647", 16, 4096},
+  };
+  for (const auto& c : cases) {
+    tree.Clear();
+    Load(Directory(
+        Node("logo", "a.jpg",
+             std::string("logowidth=\"") + c.width + "\" logoheight=\"" + c.height + "\"")));
+    EXPECT_EQ(OnlyNode().logowidth, c.readWidth) << c.width;
+    EXPECT_EQ(OnlyNode().logoheight, c.readHeight) << c.height;
+  }
+  // A stored 1080 survives a save and the next start.
+  ASSERT_TRUE(SaveLogoDirectory(tree, dir.Path(), prompts));
+  tree.Clear();
+  dir.Write("logodirectory.xml",
+            Directory(Node("logo", "a.jpg", "logowidth=\"1080\" logoheight=\"1920\"")));
+  LoadLogoDirectory(tree, dir.Path(), prompts);
+  ASSERT_TRUE(SaveLogoDirectory(tree, dir.Path(), prompts));
+  LogoTree again;
+  LoadLogoDirectory(again, dir.Path(), prompts);
+  ASSERT_EQ(again.Root().ChildCount(), 1);
+  EXPECT_EQ(again.Root().ChildAt(0)->Data().logowidth, 1080);
+  EXPECT_EQ(again.Root().ChildAt(0)->Data().logoheight, 1920);
+  EXPECT_TRUE(prompts.Lines().empty());
+}
+
 TEST_F(LogoDirectoryFileTest, WordsAreReadInTheirOwnLetterCase) {
   File("a.jpg");
   struct Case {
