@@ -335,7 +335,7 @@ void MainWindowTest::choosingAModelSetsClampedSizeAndResetsTheFrame_data() {
   QTest::addColumn<int>("model");
   QTest::addColumn<int>("width");
   QTest::addColumn<int>("height");
-  QTest::newRow("500 x 20") << 0 << 400 << 20;
+  QTest::newRow("500 x 20") << 0 << 500 << 20;
   QTest::newRow("10 x 10") << 1 << 16 << 16;
 }
 

@@ -67,8 +67,6 @@ constexpr std::array<const char*, 4> kImageStatusSamples{
     "Logo Screen: 888x888", "Logo Image: 888x888"};
 constexpr int kTimerInterval = 40;
 constexpr int kQRCodeSide = 96;
-constexpr int kLogoSideMin = 16;
-constexpr int kLogoSideMax = 400;
 constexpr int kLogoSideDefault = 128;
 
 QIcon Icon(const char* name) {
@@ -470,7 +468,7 @@ QWidget* TMainAppForm::CreatePropertiesPanel() {
   auto sideControl = [](const char* objectName) {
     auto* spin = new QSpinBox;
     spin->setObjectName(QLatin1String(objectName));
-    spin->setRange(kLogoSideMin, kLogoSideMax);
+    spin->setRange(kMinLogoSide, kMaxLogoSide);
     spin->setValue(kLogoSideDefault);
     return spin;
   };
