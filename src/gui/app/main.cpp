@@ -21,6 +21,7 @@
 #include "gui/imageops/PicturePropsForm.h"
 #include "gui/service/AccessURLHint.h"
 #include "gui/service/CredentialsForm.h"
+#include "gui/service/NewAppVerDownloadRequest.h"
 #include "gui/service/SendToFriend.h"
 #include "gui/settings/OptionsForm.h"
 
@@ -83,6 +84,10 @@ int main(int argc, char** argv) {
       prompts, [&](const std::string& address) { quillet::OpenWebPage(address, prompts); },
       &mainForm);
   mainForm.AttachSendToFriendForm(&sendToFriendForm);
+  quillet::TNewAppVerDownloadRequestForm newVersionForm(&mainForm);
+  optionsForm.StartNewVersionCheck(
+      mainForm.Parameters(), &newVersionForm,
+      [&](const std::string& address) { quillet::OpenWebPage(address, prompts); });
 
   mainForm.show();
   return QApplication::exec();

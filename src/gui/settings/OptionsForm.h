@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "core/catalogues/ServerParameters.h"
 #include "core/platform/Prompts.h"
+#include "core/service/HttpClient.h"
+#include "core/service/NewVersionCheckThread.h"
 #include "core/service/SystemProxy.h"
 #include "core/settings/Options.h"
 
@@ -24,6 +29,7 @@ class QWidget;
 namespace quillet {
 
 class TColorButton;
+class TNewAppVerDownloadRequestForm;
 
 // The options dialog, and the home of the options while the program runs:
 // it reads "options.xml" when it is created, every other window reads
@@ -36,6 +42,7 @@ class TOptionsForm : public QDialog {
  public:
   TOptionsForm(std::string programFolder, Prompts& prompts, QWidget* parent = nullptr,
                SystemProxyReader systemProxy = ReadSystemProxy);
+  ~TOptionsForm() override;
 
   // The options as the controls hold them now.
   const Options& Current() const { return options_; }
@@ -51,6 +58,16 @@ class TOptionsForm : public QDialog {
   void ReloadOptions();
 
   bool CheckNewVersionAtStart() const { return options_.checknewversion; }
+
+  // The start-up check for a new version, when the option asks for it: in
+  // the background, silent on failure; a different version offers its
+  // download in `dialog`, whose Yes opens the service's download page.
+  void StartNewVersionCheck(const ServerParameters& parameters,
+                            TNewAppVerDownloadRequestForm* dialog,
+                            std::function<void(const std::string&)> openWebPage);
+  bool VersionCheckRunning() const { return versionCheck_ != nullptr; }
+  // The client of the version check.
+  HttpClient AppVerConn;
 
   // The page tree and the pages.
   QTreeWidget* OptionsTreeView = nullptr;
@@ -122,6 +139,8 @@ class TOptionsForm : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  void NewVersionCheckDone();
+
   void CreateControls();
   QWidget* CreateConnectivityPage();
   QWidget* CreateImagingPage();
@@ -148,6 +167,11 @@ class TOptionsForm : public QDialog {
   // Set while ApplyToControls writes the controls, so that their change
   // handlers do not write half-filled values back into the record.
   bool filling_ = false;
+
+  std::shared_ptr<TNewVersionCheckThread> versionCheck_;
+  TNewAppVerDownloadRequestForm* versionDialog_ = nullptr;
+  std::function<void(const std::string&)> openWebPage_;
+  std::string downloadPage_;
 };
 
 }  // namespace quillet
