@@ -98,7 +98,7 @@ TEST(MultipartForm, BoundaryIsEightHyphensAndTheLocalTimeToTheMillisecond) {
   std::time_t seconds = 1765000000;
   std::tm local{};
   localtime_r(&seconds, &local);
-  char expected[16];
+  char expected[32];
   std::snprintf(expected, sizeof expected, "%02d%02d%02d", local.tm_mon + 1, local.tm_mday,
                 local.tm_year % 100);
   EXPECT_EQ(boundary.substr(8, 6), expected);
