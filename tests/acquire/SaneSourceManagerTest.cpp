@@ -149,14 +149,14 @@ TEST(Sane, SelectionListsTheDevicesAndRemembersTheChoice) {
             (SaneDeviceInfo{"test:0", "Noname", "frontend-tester", "virtual device"}));
   EXPECT_EQ(s.ui.listed[1].name, "test:1");
   EXPECT_EQ(s.ui.preselected, "");
-  EXPECT_EQ(ReadScannerChoice(s.choicePath), "test:1");
+  EXPECT_EQ(ReadScannerChoice(s.choicePath).value_or(SaneDeviceInfo{}).name, "test:1");
   EXPECT_EQ(s.layer.State(), 1);
 
   // The dialog offers the choice again, and acquiring opens it.
   s.ui.selection.reset();
   EXPECT_FALSE(s.layer.TWAIN_SelectImageSource(ScriptedTwainPlatform::MainWindow()));
   EXPECT_EQ(s.ui.preselected, "test:1");
-  EXPECT_EQ(ReadScannerChoice(s.choicePath), "test:1");
+  EXPECT_EQ(ReadScannerChoice(s.choicePath).value_or(SaneDeviceInfo{}).name, "test:1");
   s.ui.inWindow = ScanAtOnce;
   TW_HANDLE dib = s.Acquire();
   EXPECT_NE(dib, nullptr);
@@ -174,7 +174,7 @@ TEST(Sane, DefaultSourceIsTheRememberedOneElseTheFirst) {
   } cases[] = {{std::nullopt, "test:0"}, {"test:1", "test:1"}, {"nosuch:scanner", "test:0"}};
   for (const Case& c : cases) {
     SaneSetup s;
-    if (c.remembered) WriteScannerChoice(s.choicePath, *c.remembered);
+    if (c.remembered) WriteScannerChoice(s.choicePath, {*c.remembered, "", "", ""});
     s.ui.inWindow = [](SaneScanSession& session) { session.RequestClose(); };
     EXPECT_EQ(s.Acquire(), nullptr);
     EXPECT_EQ(s.ui.shownDevice.name, c.opened);

@@ -269,7 +269,8 @@ class ScanWindowTest : public QObject {
     QVERIFY2(user.Failure().isEmpty(), qPrintable(user.Failure()));
     QCOMPARE(rows, (QStringList{QStringLiteral("Noname|frontend-tester|test:0"),
                                 QStringLiteral("Noname|frontend-tester|test:1")}));
-    QCOMPARE(ReadScannerChoice(ChoicePath()).value_or(""), std::string("test:1"));
+    QCOMPARE(ReadScannerChoice(ChoicePath()).value_or(SaneDeviceInfo{}).name,
+             std::string("test:1"));
 
     // The next acquisition opens it, and the dialog offers it again.
     std::string opened;
@@ -295,7 +296,8 @@ class ScanWindowTest : public QObject {
     });
     QVERIFY(!scanner_->Layer().TWAIN_SelectImageSource(Main()));
     QCOMPARE(offered, QStringLiteral("test:1"));
-    QCOMPARE(ReadScannerChoice(ChoicePath()).value_or(""), std::string("test:1"));
+    QCOMPARE(ReadScannerChoice(ChoicePath()).value_or(SaneDeviceInfo{}).name,
+             std::string("test:1"));
   }
 
   // The layer's messages: a warning box captioned "TWAIN Error" without owner.

@@ -11,7 +11,9 @@ namespace quillet {
 
 namespace {
 
-constexpr std::string_view kChoiceKey = "device=";
+constexpr std::string_view kDeviceKey = "device=";
+constexpr std::string_view kVendorKey = "vendor=";
+constexpr std::string_view kModelKey = "model=";
 
 // The Id the Source Manager gives the application; sources get the next ones.
 constexpr TW_UINT32 kApplicationId = 1;
@@ -26,7 +28,7 @@ std::string ScannerChoicePath(const EnvironmentLookup& environment) {
   return {};
 }
 
-std::optional<std::string> ReadScannerChoice(const std::string& path) {
+std::optional<SaneDeviceInfo> ReadScannerChoice(const std::string& path) {
   if (path.empty()) return std::nullopt;
   std::string text;
   try {
@@ -34,32 +36,42 @@ std::optional<std::string> ReadScannerChoice(const std::string& path) {
   } catch (const std::runtime_error&) {
     return std::nullopt;
   }
+  SaneDeviceInfo device;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     std::string_view line(text.data() + start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.substr(0, kChoiceKey.size()) == kChoiceKey && line.size() > kChoiceKey.size())
-      return std::string(line.substr(kChoiceKey.size()));
+    for (const auto& [key, field] :
+         {std::pair{kDeviceKey, &device.name}, std::pair{kVendorKey, &device.vendor},
+          std::pair{kModelKey, &device.model}})
+      if (line.substr(0, key.size()) == key) *field = std::string(line.substr(key.size()));
     start = end + 1;
   }
-  return std::nullopt;
+  if (device.name.empty()) return std::nullopt;
+  return device;
 }
 
-void WriteScannerChoice(const std::string& path, std::string_view deviceName) {
+void WriteScannerChoice(const std::string& path, const SaneDeviceInfo& device) {
   if (path.empty()) throw std::runtime_error("no configuration folder is known");
-  if (deviceName.empty() || deviceName.find_first_of("\r\n") != std::string_view::npos ||
-      deviceName.find('\0') != std::string_view::npos)
+  const std::string_view name = device.name;
+  if (name.empty() || name.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
     throw std::runtime_error("the scanner's name cannot be kept");
+  // Maker and model are only shown; a line break in them would end the line.
+  auto oneLine = [](std::string text) {
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    return text;
+  };
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   std::filesystem::create_directories(folder, error);
   if (error) throw std::runtime_error(folder.string() + ": " + error.message());
   std::string text = "# The scanner Quillet opens, by its SANE device name.\n";
-  text += kChoiceKey;
-  text += deviceName;
-  text += '\n';
+  text += std::string(kDeviceKey) + device.name + "\n";
+  text += std::string(kVendorKey) + oneLine(device.vendor) + "\n";
+  text += std::string(kModelKey) + oneLine(device.model) + "\n";
   WriteFileAtomically(path, text);
 }
 
@@ -164,50 +176,51 @@ TW_UINT16 SaneSourceManager::CloseDsm() {
 TW_UINT16 SaneSourceManager::UserSelect(TW_IDENTITY* identity) {
   if (!open_) return TWRC_FAILURE;
   const std::vector<SaneDeviceInfo> devices = ListSaneDevices(library_.Api());
-  const std::string current = ReadScannerChoice(choicePath_).value_or("");
-  const std::optional<std::string> chosen = ui_.SelectSource(devices, current, parent_);
+  const auto remembered = ReadScannerChoice(choicePath_);
+  const std::optional<std::string> chosen =
+      ui_.SelectSource(devices, remembered ? remembered->name : std::string(), parent_);
   if (!chosen) return TWRC_CANCEL;
+  SaneDeviceInfo device{*chosen, {}, {}, {}};
+  for (const SaneDeviceInfo& listed : devices)
+    if (listed.name == *chosen) device = listed;
   try {
-    WriteScannerChoice(choicePath_, *chosen);
+    WriteScannerChoice(choicePath_, device);
   } catch (const std::runtime_error& error) {
     ui_.ReportProblem(std::string(kScannerChoiceNotSavedText) + error.what());
   }
   *identity = TW_IDENTITY{};
-  for (const SaneDeviceInfo& device : devices) {
-    if (device.name != *chosen) continue;
-    SetTwainString(identity->Manufacturer, device.vendor);
-    SetTwainString(identity->ProductFamily, device.model);
-  }
-  SetTwainString(identity->ProductName, *chosen);
+  SetTwainString(identity->Manufacturer, device.vendor);
+  SetTwainString(identity->ProductFamily, device.model);
+  SetTwainString(identity->ProductName, device.name);
   return TWRC_SUCCESS;
 }
 
-std::unique_ptr<SaneDevice> SaneSourceManager::Open(const std::string& name,
-                                                    const std::vector<SaneDeviceInfo>& devices) {
+std::unique_ptr<SaneDevice> SaneSourceManager::Open(const SaneDeviceInfo& device) {
   SANE_Handle handle = nullptr;
-  if (library_.Api().open(name.c_str(), &handle) != SANE_STATUS_GOOD || handle == nullptr)
+  if (library_.Api().open(device.name.c_str(), &handle) != SANE_STATUS_GOOD || handle == nullptr)
     return nullptr;
-  SaneDeviceInfo info{name, {}, {}, {}};
-  for (const SaneDeviceInfo& device : devices)
-    if (device.name == name) info = device;
-  return std::make_unique<SaneDevice>(library_, handle, info);
+  return std::make_unique<SaneDevice>(library_, handle, device);
 }
 
 TW_UINT16 SaneSourceManager::OpenDs(TW_IDENTITY* identity) {
   if (!open_ || device_ != nullptr) return TWRC_FAILURE;
   const std::string asked = TwainString(identity->ProductName);
-  const std::vector<SaneDeviceInfo> devices = ListSaneDevices(library_.Api());
   std::unique_ptr<SaneDevice> device;
   if (!asked.empty()) {
     // A product name holds 32 characters; SANE names can be longer.
-    for (const SaneDeviceInfo& info : devices)
-      if (info.name.substr(0, 32) == asked) device = Open(info.name, devices);
-    if (!device) device = Open(asked, devices);
+    for (const SaneDeviceInfo& info : ListSaneDevices(library_.Api()))
+      if (!device && info.name.substr(0, 32) == asked) device = Open(info);
+    if (!device) device = Open(SaneDeviceInfo{asked, {}, {}, {}});
   } else {
-    // The default source: the one chosen last, which a network scanner may
-    // be without being listed; else the first one found.
-    if (const auto remembered = ReadScannerChoice(choicePath_)) device = Open(*remembered, devices);
-    if (!device && !devices.empty()) device = Open(devices.front().name, devices);
+    // The default source: the one chosen last, opened without a search for
+    // devices (which takes seconds where network scanners are looked for);
+    // else the first one found.
+    const auto remembered = ReadScannerChoice(choicePath_);
+    if (remembered) device = Open(*remembered);
+    if (!device) {
+      for (const SaneDeviceInfo& info : ListSaneDevices(library_.Api()))
+        if (!device && (!remembered || info.name != remembered->name)) device = Open(info);
+    }
   }
   if (!device) return TWRC_FAILURE;
   device_ = std::move(device);

@@ -18,11 +18,12 @@ namespace quillet {
 // Where the chosen scanner is remembered: $XDG_CONFIG_HOME/Quillet/scanner,
 // else ~/.config/Quillet/scanner; empty when neither variable is set.
 std::string ScannerChoicePath(const EnvironmentLookup& environment);
-// The device name kept in that file; nothing when there is no usable one.
-std::optional<std::string> ReadScannerChoice(const std::string& path);
+// The scanner kept in that file: its device name, with its maker and model
+// as they were listed; nothing when there is no usable one.
+std::optional<SaneDeviceInfo> ReadScannerChoice(const std::string& path);
 // Writes the file whole (creating its folder); throws std::runtime_error
-// with the system's text when it cannot.
-void WriteScannerChoice(const std::string& path, std::string_view deviceName);
+// with the system's text when it cannot, or when the name cannot be kept.
+void WriteScannerChoice(const std::string& path, const SaneDeviceInfo& device);
 
 // The enabled source as its window sees it: the open device, and the two
 // things the user can tell the source, that a scan is there to be taken and
@@ -110,8 +111,7 @@ class SaneSourceManager : public SourceManager {
   TW_UINT16 ProcessEvent(TW_EVENT* event);
   TW_UINT16 NativeTransfer(TW_HANDLE* handle);
   TW_UINT16 PendingTransfers(TW_UINT16 msg, TW_PENDINGXFERS* pending);
-  std::unique_ptr<SaneDevice> Open(const std::string& name,
-                                   const std::vector<SaneDeviceInfo>& devices);
+  std::unique_ptr<SaneDevice> Open(const SaneDeviceInfo& device);
   void FillIdentity(TW_IDENTITY& identity) const;
 
   SaneUi& ui_;

@@ -33,15 +33,17 @@ TEST(ScannerChoice, LivesInTheUsersConfigurationFolder) {
   }
 }
 
-TEST(ScannerChoice, ReadsTheDeviceLine) {
+TEST(ScannerChoice, ReadsTheDeviceLines) {
   struct Case {
     const char* text;
-    std::optional<std::string> device;
+    std::optional<SaneDeviceInfo> device;
   } cases[] = {
-      {"device=test:0\n", "test:0"},
-      {"# comment\r\ndevice=airscan:e0:My=Printer\r\n", "airscan:e0:My=Printer"},
-      {"device=net:host:plustek", "net:host:plustek"},
-      {"device=\n", std::nullopt},
+      {"device=test:0\nvendor=Noname\nmodel=frontend-tester\n",
+       SaneDeviceInfo{"test:0", "Noname", "frontend-tester", ""}},
+      {"# comment\r\ndevice=airscan:e0:My=Printer\r\n",
+       SaneDeviceInfo{"airscan:e0:My=Printer", "", "", ""}},
+      {"model=X\ndevice=net:host:plustek", SaneDeviceInfo{"net:host:plustek", "", "X", ""}},
+      {"device=\nvendor=Noname\n", std::nullopt},
       {"name=test:0\n", std::nullopt},
       {"", std::nullopt},
   };
@@ -57,20 +59,22 @@ TEST(ScannerChoice, ReadsTheDeviceLine) {
 TEST(ScannerChoice, WritesWholeCreatingItsFolder) {
   TempDir dir;
   const std::string path = dir.Path() + "config/Quillet/scanner";
-  WriteScannerChoice(path, "test:1");
-  EXPECT_EQ(ReadScannerChoice(path), "test:1");
-  WriteScannerChoice(path, "airscan:e0:Printer");
-  EXPECT_EQ(ReadScannerChoice(path), "airscan:e0:Printer");
+  const SaneDeviceInfo test{"test:1", "Noname", "frontend-tester", "virtual device"};
+  WriteScannerChoice(path, test);
+  EXPECT_EQ(ReadScannerChoice(path), (SaneDeviceInfo{"test:1", "Noname", "frontend-tester", ""}));
+  // A line break in the maker's text stays within its line.
+  WriteScannerChoice(path, {"airscan:e0:Printer", "Big\nCorp", "", ""});
+  EXPECT_EQ(ReadScannerChoice(path), (SaneDeviceInfo{"airscan:e0:Printer", "Big Corp", "", ""}));
 
   // A name that would break the file, and a folder that cannot be made,
   // leave what was there.
-  EXPECT_THROW(WriteScannerChoice(path, "evil\ndevice=other"), std::runtime_error);
-  EXPECT_THROW(WriteScannerChoice(path, ""), std::runtime_error);
-  EXPECT_EQ(ReadScannerChoice(path), "airscan:e0:Printer");
+  EXPECT_THROW(WriteScannerChoice(path, {"evil\ndevice=other", "", "", ""}), std::runtime_error);
+  EXPECT_THROW(WriteScannerChoice(path, {}), std::runtime_error);
+  EXPECT_EQ(ReadScannerChoice(path)->name, "airscan:e0:Printer");
   dir.Write("blocked", "a file");
-  EXPECT_THROW(WriteScannerChoice(dir.Path() + "blocked/Quillet/scanner", "test:0"),
+  EXPECT_THROW(WriteScannerChoice(dir.Path() + "blocked/Quillet/scanner", test),
                std::runtime_error);
-  EXPECT_THROW(WriteScannerChoice("", "test:0"), std::runtime_error);
+  EXPECT_THROW(WriteScannerChoice("", test), std::runtime_error);
 }
 
 }  // namespace
