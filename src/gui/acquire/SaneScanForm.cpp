@@ -17,6 +17,7 @@
 
 #include "core/acquire/SaneSourceManager.h"
 #include "core/codecs/Codecs.h"
+#include "core/codecs/Resample.h"
 #include "gui/app/WindowPlacement.h"
 
 namespace quillet {
@@ -31,20 +32,26 @@ QString ToQString(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// The picture as the screen shows it; empty when it cannot be painted.
-QImage ImageOfPicture(const SanePicture& picture) {
+// The picture as the preview shows it, fitted into `box` with its
+// proportions kept; empty when it cannot be painted. The program's own
+// resampler does the fitting, on this thread.
+QImage PreviewOfPicture(const SanePicture& picture, QSize box) {
   TW_HANDLE dib = PackedDibOfPicture(picture);
   if (dib == nullptr) return {};
-  QImage image;
+  Bitmap painted;
   try {
-    const Bitmap painted = PaintPackedDib(GlobalLockBlock(dib));
-    image = QImage(painted.Data(), painted.Width(), painted.Height(),
-                   static_cast<qsizetype>(painted.Stride()), QImage::Format_RGB888)
-                .copy();
+    painted = PaintPackedDib(GlobalLockBlock(dib));
   } catch (const PictureError&) {
   }
   GlobalFreeBlock(dib);
-  return image;
+  if (painted.Empty()) return {};
+  const QSize fitted = QSize(painted.Width(), painted.Height()).scaled(box, Qt::KeepAspectRatio);
+  Bitmap preview(std::max(fitted.width(), 1), std::max(fitted.height(), 1));
+  ResampleRect(painted, Rect{0, 0, painted.Width(), painted.Height()}, preview,
+               Rect{0, 0, preview.Width(), preview.Height()});
+  return QImage(preview.Data(), preview.Width(), preview.Height(),
+                static_cast<qsizetype>(preview.Stride()), QImage::Format_RGB888)
+      .copy();
 }
 
 }  // namespace
@@ -330,13 +337,12 @@ void TSaneScanForm::StopScan() {
 }
 
 void TSaneScanForm::ShowPreview(const SanePicture& picture) {
-  const QImage image = ImageOfPicture(picture);
+  const QImage image = PreviewOfPicture(picture, PreviewImage->contentsRect().size());
   if (image.isNull()) {
     PreviewImage->setText(QStringLiteral("The preview cannot be shown."));
     return;
   }
-  PreviewImage->setPixmap(QPixmap::fromImage(
-      image.scaled(PreviewImage->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  PreviewImage->setPixmap(QPixmap::fromImage(image));
 }
 
 }  // namespace quillet
