@@ -2,7 +2,6 @@
 // services and SANE's test backend, as a user would drive them.
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +15,7 @@
 #include <map>
 #include <vector>
 
+#include "UserScript.h"
 #include "core/acquire/SaneSourceManager.h"
 #include "core/acquire/ScriptedSourceManager.h"
 #include "core/codecs/Codecs.h"
@@ -34,57 +34,9 @@ using quillet::testing::ScriptedCall;
 using quillet::testing::ScriptedSourceManager;
 using quillet::testing::TempDir;
 using quillet::testing::TwainLog;
+using quillet::testing::UserScript;
 
 namespace {
-
-// What the user does while the layer's loop runs: each step waits for its
-// condition and then acts. After a deadline the script closes whatever is
-// open, which ends the acquisition, and records what it was waiting for, so
-// that a broken window fails the test instead of hanging it.
-class UserScript {
- public:
-  struct Step {
-    QString waitingFor;
-    std::function<bool()> ready;
-    std::function<void()> act;
-  };
-
-  explicit UserScript(std::vector<Step> steps) : steps_(std::move(steps)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-    clock_.start();
-    timer_.start(10);
-  }
-
-  bool Done() const { return next_ == steps_.size(); }
-  const QString& Failure() const { return failure_; }
-
- private:
-  void Tick() {
-    if (Done()) {
-      timer_.stop();
-      return;
-    }
-    if (clock_.elapsed() > 60000) {
-      failure_ = QStringLiteral("timed out waiting for: ") + steps_[next_].waitingFor;
-      timer_.stop();
-      next_ = steps_.size();
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-      for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible()) window->close();
-      return;
-    }
-    Step& step = steps_[next_];
-    if (!step.ready()) return;
-    ++next_;  // before acting: the action may run a nested loop
-    step.act();
-  }
-
-  std::vector<Step> steps_;
-  std::size_t next_ = 0;
-  QTimer timer_;
-  QElapsedTimer clock_;
-  QString failure_;
-};
 
 QMessageBox* ShownMessageBox() {
   return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
