@@ -54,6 +54,7 @@ class TFileFormatChoiceForm;
 class TGIFPropsForm;
 class TJPEGPropsForm;
 class TAccessURLHintForm;
+class TwainScanner;
 class TOptionsForm;
 class TPictureBox;
 class TProxyAuthForm;
@@ -61,9 +62,6 @@ class TQRCodeView;
 class TSendToFriendForm;
 class TSysAuthForm;
 class TUploadProgressPanel;
-
-// Whether a scanner Source Manager is installed; asked once, the answer kept.
-bool TWAIN_SourceManagerPresent();
 
 // The main window: the logo directory tree, the source and logo panes, the
 // properties and upload panels, every command, and the program's start-up,
@@ -367,6 +365,11 @@ class TMainAppForm : public QMainWindow {
   enum class UploadCaptions { Upload, UploadAgain, StopUpload };
   void ShowUploadCaptions(UploadCaptions captions);
   bool AskForUploadSettings(const LogoNode& node);
+  // The name of a scanned or grabbed picture: `base`, or what the user types
+  // when asked, with the extension of the chosen format; nothing on Cancel.
+  std::optional<std::string> AcquiredPictureName(const char* base, bool askName,
+                                                 const char* caption, const char* prompt,
+                                                 AcquiredFormat format);
   bool IsInTree(const LogoNode* node) const;
   void ShowUploadOutcome(const TUploadThread& upload, LogoNode* node);
   void StopWorkers();
@@ -387,6 +390,7 @@ class TMainAppForm : public QMainWindow {
 
   std::string programFolder_;
   Prompts& prompts_;
+  std::unique_ptr<TwainScanner> scanner_;
   LogoTree tree_;
   LogoTreeModel* treeModel_ = nullptr;
   PhoneCatalogue catalogue_;

@@ -17,6 +17,7 @@
 
 #include "core/app/ErrorReport.h"
 #include "core/logodir/LogoPaths.h"
+#include "gui/acquire/TwainScanner.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
 #include "gui/logodir/LogoTreeModel.h"
@@ -88,7 +89,7 @@ CommandFacts TMainAppForm::CurrentFacts() {
   facts.uploadUrl = node.Data().uploadurl;
   facts.uploading = IsUploading();
   facts.sending = IsSending();
-  facts.twainPresent = TWAIN_SourceManagerPresent();
+  facts.twainPresent = scanner_->Layer().TWAIN_SourceManagerPresent();
   return facts;
 }
 

@@ -8,6 +8,7 @@
 #include "core/app/ErrorReport.h"
 #include "core/catalogues/AppState.h"
 #include "core/logodir/LogoDirectoryFile.h"
+#include "gui/acquire/TwainScanner.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/app/SingleInstance.h"
 #include "gui/compose/PictureBox.h"
@@ -26,7 +27,10 @@ const char* const kStartingCaption = "Quillet Starting";
 
 TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleInstance* instance,
                            QWidget* parent)
-    : QMainWindow(parent), programFolder_(std::move(programFolder)), prompts_(prompts) {
+    : QMainWindow(parent),
+      programFolder_(std::move(programFolder)),
+      prompts_(prompts),
+      scanner_(TwainScanner::Create()) {
   setWindowTitle(QLatin1String(kStartingCaption));
   firstActivationDone_ = false;
   CreateControls();

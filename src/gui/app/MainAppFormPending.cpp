@@ -5,25 +5,6 @@
 
 namespace quillet {
 
-namespace {
-
-const char* const kLaterVersionScanning =
-    "Importing from a scanner or camera comes in a later version of Quillet.";
-
-}  // namespace
-
-bool TWAIN_SourceManagerPresent() {
-  return false;
-}
-
-void TMainAppForm::AcquireImageMenuItemClick() {
-  prompts_.Information(kLaterVersionScanning);
-}
-
-void TMainAppForm::SelectSourceMenuItemClick() {
-  prompts_.Information(kLaterVersionScanning);
-}
-
 void TMainAppForm::GrabFromScreenMenuItemClick() {
   prompts_.Information("Grabbing a picture from the screen comes in a later version of Quillet.");
 }
