@@ -328,6 +328,11 @@ HttpServer::HttpServer(const HttpLimits& limits, RequestHandler handler)
     }
     currentHandled = true;
     context->stream_.BeginBody();
+    // The library would cut any answer to a Range header, a script's reply
+    // too, whatever its status; every answer here is whole instead, which a
+    // server may always give. The request is the library's own non-const
+    // object, handed to handlers as const.
+    const_cast<httplib::Request&>(request).ranges.clear();
     handler_(request, response, *context);
     return HandlerResponse::Handled;
   });

@@ -31,7 +31,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> AnnouncedSize(std::string_v
                                                                    PictureFormat format) {
   switch (format) {
     case PictureFormat::Png:
-      if (b.size() < 24) return std::nullopt;
+      if (b.size() < 24 || b.substr(12, 4) != "IHDR") return std::nullopt;
       return std::pair<std::int64_t, std::int64_t>{Be32(b, 16), Be32(b, 20)};
     case PictureFormat::Gif:
       if (b.size() < 10) return std::nullopt;
@@ -39,6 +39,11 @@ std::optional<std::pair<std::int64_t, std::int64_t>> AnnouncedSize(std::string_v
     case PictureFormat::Bmp: {
       if (b.size() < 26) return std::nullopt;
       const std::uint32_t headerSize = Le32(b, 14);
+      // Only the header sizes of real bitmaps; anything else is left to the
+      // decoder to refuse.
+      if (headerSize != 12 && headerSize != 16 && headerSize != 40 && headerSize != 52 &&
+          headerSize != 56 && headerSize != 64 && headerSize != 108 && headerSize != 124)
+        return std::nullopt;
       if (headerSize == 12) return std::pair<std::int64_t, std::int64_t>{Le16(b, 18), Le16(b, 20)};
       const auto width = static_cast<std::int32_t>(Le32(b, 18));
       const auto height = static_cast<std::int32_t>(Le32(b, 22));
