@@ -452,6 +452,17 @@ TEST_F(ServiceTest, ConcurrentUploadsAreAllKept) {
   EXPECT_EQ(MemberStatus(kMember, kPassword)[2], std::to_string(kClients * kEach));
 }
 
+TEST_F(ServiceTest, ASecondServiceCannotTakeTheSamePort) {
+  // Were the port shared, each service would get half the requests.
+  const CommandResult second =
+      RunCommand(QUILLET_SERVICE_PATH,
+                 {"--data-dir", scratch_.Path() + "second", "--listen", service_->Host()});
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_NE(second.err.find("cannot listen on " + service_->Host()), std::string::npos)
+      << second.err;
+  EXPECT_EQ(MemberStatus(kMember, kPassword)[0], "SUCCESS");
+}
+
 TEST_F(ServiceTest, StopsCleanlyOnSigterm) {
   EXPECT_EQ(service_->Stop(), 0);
 }

@@ -338,6 +338,11 @@ HttpServer::HttpServer(const HttpLimits& limits, RequestHandler handler)
   });
 }
 
+void HttpServer::WidenBacklog() {
+  // Listening again on a listening socket only changes its backlog.
+  if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+}
+
 bool HttpServer::process_and_close_socket(socket_t sock) {
   {
     ConnectionStream stream(sock, limits_);

@@ -64,6 +64,10 @@ class HttpServer : public httplib::Server {
  public:
   HttpServer(const HttpLimits& limits, RequestHandler handler);
 
+  // After bind_to_port: the library listens with a backlog of 5, so a burst
+  // of clients has its connections dropped and retried a second later.
+  void WidenBacklog();
+
  private:
   bool process_and_close_socket(socket_t sock) override;
 

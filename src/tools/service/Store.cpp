@@ -224,6 +224,7 @@ std::optional<Account> Store::FindAccount(std::string_view name) {
 
 bool Store::AddAccount(std::string_view name, std::string_view passwordHash) {
   Lease db(*this);
+  std::lock_guard writer(writeMutex_);
   WriteTransaction transaction(db.get());
   {
     Statement exists(db.get(), "SELECT 1 FROM accounts WHERE name = ?1");
@@ -242,6 +243,7 @@ StoreOutcome Store::StorePicture(std::int64_t owner, const NewPicture& picture, 
                                  bool dropOldest) {
   Lease db(*this);
   StoreOutcome outcome;
+  std::lock_guard writer(writeMutex_);
   WriteTransaction transaction(db.get());
   {
     Statement count(db.get(), "SELECT count(*) FROM pictures WHERE owner = ?1");
@@ -340,6 +342,7 @@ std::vector<PictureInfo> Store::ListPictures(std::int64_t owner, std::int64_t of
 
 void Store::AddToCounter(std::string_view name, std::int64_t delta) {
   Lease db(*this);
+  std::lock_guard writer(writeMutex_);
   Statement counter(db.get(),
                     "INSERT INTO counters(name, value) VALUES(?1, ?2) "
                     "ON CONFLICT(name) DO UPDATE SET value = value + ?2");

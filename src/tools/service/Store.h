@@ -90,6 +90,9 @@ class Store {
   sqlite3* Open();
 
   std::string path_;
+  // Writers of this process queue here, in turn, rather than in SQLite's
+  // busy handler, which sleeps and retries and so lets some wait for long.
+  std::mutex writeMutex_;
   std::mutex mutex_;
   std::vector<sqlite3*> idle_;
 };

@@ -161,6 +161,7 @@ int Serve(const std::vector<std::string>& args) {
               << "\n";
     return 1;
   }
+  server.WidenBacklog();
   const bool everywhere = config.listenHost == "0.0.0.0" || config.listenHost == "::";
   std::string publicHost = config.publicHost;
   if (publicHost.empty()) {
