@@ -129,7 +129,20 @@ ServiceProcess::ServiceProcess(std::vector<std::string> extraArgs, std::string d
 }
 
 ServiceProcess::~ServiceProcess() {
-  if (pid_ > 0) Stop();
+  if (pid_ > 0) {
+    const int status = Stop();
+    if (status != 0)
+      ReportTestFailure("quillet-service ended with status " + std::to_string(status) + "\n" +
+                        Log());
+  }
+  // The sanitizers report into the log; a report fails the test that ran it.
+  const std::string log = Log();
+  for (const char* marker : {"Sanitizer", "runtime error:"}) {
+    if (log.find(marker) != std::string::npos) {
+      ReportTestFailure("quillet-service reported a sanitizer error:\n" + log);
+      break;
+    }
+  }
 }
 
 std::string ServiceProcess::Log() const {

@@ -70,6 +70,7 @@ class HttpServer : public httplib::Server {
 
  private:
   bool process_and_close_socket(socket_t sock) override;
+  void RunLibraryOnce();
 
   HttpLimits limits_;
   RequestHandler handler_;
