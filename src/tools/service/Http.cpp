@@ -51,8 +51,10 @@ class ConnectionStream : public httplib::Stream {
     return false;
   }
 
-  bool is_readable() const override { return HasBuffered() || Wait(POLLIN, limits_.readTimeout); }
-  bool is_writable() const override { return Wait(POLLOUT, limits_.writeTimeout); }
+  bool is_readable() const override {
+    return HasBuffered() || Wait(POLLIN, limits_.readTimeout, true);
+  }
+  bool is_writable() const override { return Wait(POLLOUT, limits_.writeTimeout, false); }
 
   ssize_t read(char* ptr, size_t size) override {
     if (head_) {
@@ -61,7 +63,7 @@ class ConnectionStream : public httplib::Stream {
     }
     if (size == 0) return 0;
     if (!HasBuffered()) {
-      if (!Wait(POLLIN, limits_.readTimeout)) return -1;
+      if (!Wait(POLLIN, limits_.readTimeout, true)) return -1;
       ssize_t n;
       do {
         n = ::recv(sock_, buffer_.data(), buffer_.size(), 0);
@@ -83,7 +85,7 @@ class ConnectionStream : public httplib::Stream {
     std::size_t done = 0;
     const auto until = Clock::now() + limits_.writeTimeout;
     while (done < size) {
-      if (Clock::now() >= until || !Wait(POLLOUT, limits_.writeTimeout)) return -1;
+      if (Clock::now() >= until || !Wait(POLLOUT, limits_.writeTimeout, false)) return -1;
       const ssize_t n = ::send(sock_, ptr + done, size - done, MSG_NOSIGNAL);
       if (n < 0) {
         if (errno == EINTR || errno == EAGAIN) continue;
@@ -123,9 +125,11 @@ class ConnectionStream : public httplib::Stream {
     ip = text;
   }
 
-  // Waits for the socket within `timeout` and the request's own deadline.
-  bool Wait(short events, std::chrono::milliseconds timeout) const {
-    const auto until = std::min(Clock::now() + timeout, deadline_);
+  // Waits for the socket within `timeout` and, for reading, the request's
+  // own deadline (an answer may still go out after a head came too slowly).
+  bool Wait(short events, std::chrono::milliseconds timeout, bool reading) const {
+    const auto until =
+        reading ? std::min(Clock::now() + timeout, deadline_) : Clock::now() + timeout;
     while (true) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
