@@ -247,9 +247,12 @@ RequestBody RequestContext::ReadBody(const httplib::Request& request, std::size_
                                      std::size_t drainCap) {
   RequestBody body;
   const std::string encoding = LowerAscii(request.get_header_value("Content-Encoding"));
-  const bool chunked = LowerAscii(request.get_header_value("Transfer-Encoding")).find("chunked") !=
-                       std::string::npos;
-  if (!encoding.empty() && encoding != "identity") {
+  const std::string transfer = LowerAscii(request.get_header_value("Transfer-Encoding"));
+  const bool chunked = transfer == "chunked";
+  // Compressed bodies are not taken (their size says nothing about what they
+  // unpack to), nor a body whose length the headers give twice.
+  if ((!encoding.empty() && encoding != "identity") || (!transfer.empty() && !chunked) ||
+      request.get_header_value_count("Content-Length") > 1) {
     body.status = BodyStatus::Broken;
     CloseAfterResponse();
     return body;
