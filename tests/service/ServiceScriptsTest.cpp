@@ -145,6 +145,23 @@ TEST_F(ServiceTest, StoresTheProgramsAndACurlClientsBytesExactly) {
   }
 }
 
+TEST_F(ServiceTest, ReadsChunkedBodiesButNotCompressedOnes) {
+  const std::string bytes = NoisePng(64, 64, 3) + "\r\n";
+  const std::string path = scratch_.Write("chunked.png", bytes);
+  const CommandResult chunked =
+      Curl({"-H", "Transfer-Encoding: chunked", "-F", "login=" + kMember, "-F",
+            "password=" + kPassword, "-F", "logofile=@" + path, service_->Url("/upload.php")});
+  const Lines reply = ReplyLines(chunked.out);
+  ASSERT_EQ(reply.size(), 2u) << chunked.out << chunked.err;
+  EXPECT_EQ(reply[0], "SUCCESS");
+  EXPECT_EQ(Raw(reply[1]), bytes);
+
+  std::string request = MemberStatusForm(kMember, kPassword).Request("/memberstatus.php", Port());
+  request.insert(request.find("\r\n") + 2, "Content-Encoding: gzip\r\n");
+  EXPECT_EQ(ReplyLines(SendRaw(Port(), request).body),
+            (Lines{"ERROR", "The service could not read the form that was sent."}));
+}
+
 TEST_F(ServiceTest, RawPictureComesWithItsOwnContentType) {
   const std::vector<std::uint8_t> jpeg = EncodeJpeg(Bitmap(32, 24, MakeColor(10, 20, 30)), 90);
   const std::vector<std::uint8_t> gif = EncodeGif(Bitmap(32, 24, MakeColor(10, 20, 30)), 8);
