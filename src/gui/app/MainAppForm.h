@@ -51,6 +51,7 @@ class SingleInstance;
 class THelpForm;
 class TAboutBox;
 class TFileFormatChoiceForm;
+class TGrabScreenForm;
 class TGIFPropsForm;
 class TJPEGPropsForm;
 class TAccessURLHintForm;
@@ -94,6 +95,7 @@ class TMainAppForm : public QMainWindow {
   void AttachProxyAuthForm(TProxyAuthForm* form) { proxyAuthForm_ = form; }
   void AttachAccessURLHintForm(TAccessURLHintForm* form) { accessURLHintForm_ = form; }
   void AttachSendToFriendForm(TSendToFriendForm* form) { sendToFriendForm_ = form; }
+  void AttachGrabScreenForm(TGrabScreenForm* form) { grabScreenForm_ = form; }
   TJPEGPropsForm* JPEGPropsForm() const { return jpegPropsForm_; }
   TGIFPropsForm* GIFPropsForm() const { return gifPropsForm_; }
   TFileFormatChoiceForm* FileFormatChoiceForm() const { return fileFormatChoiceForm_; }
@@ -428,6 +430,7 @@ class TMainAppForm : public QMainWindow {
   TProxyAuthForm* proxyAuthForm_ = nullptr;
   TAccessURLHintForm* accessURLHintForm_ = nullptr;
   TSendToFriendForm* sendToFriendForm_ = nullptr;
+  TGrabScreenForm* grabScreenForm_ = nullptr;
   // An edit command runs: selection changes wait until it has finished.
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;

@@ -5,10 +5,6 @@
 
 namespace quillet {
 
-void TMainAppForm::GrabFromScreenMenuItemClick() {
-  prompts_.Information("Grabbing a picture from the screen comes in a later version of Quillet.");
-}
-
 void TMainAppForm::PictureHandOffCheck() {}
 
 }  // namespace quillet
