@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
+#include "core/app/ProgramFolder.h"
 #include "core/platform/Text.h"
 
 namespace quillet {
@@ -104,11 +106,66 @@ std::string RequestAddressOf(std::string_view url) {
   return out;
 }
 
+std::optional<std::string> HandOffFileOf(std::string_view url, const std::string& programFolder) {
+  if (!url.starts_with("file://")) return std::nullopt;
+  std::string_view rest = url.substr(7);
+  // "file://localhost/path" and "file:///path" name the same file.
+  if (rest.starts_with("localhost/")) rest.remove_prefix(9);
+  if (!rest.starts_with("/")) return std::nullopt;
+  const std::string path = PercentDecoded(rest);
+  if (path.find('\0') != std::string::npos) return std::nullopt;
+  std::error_code error;
+  const std::filesystem::path real = std::filesystem::canonical(path, error);
+  if (error || !std::filesystem::is_regular_file(real, error)) return std::nullopt;
+  const std::filesystem::path temp =
+      std::filesystem::weakly_canonical(std::filesystem::path(programFolder) / kTempFolder, error);
+  if (error) return std::nullopt;
+  const std::string inside = temp.string() + "/";
+  if (!real.string().starts_with(inside)) return std::nullopt;
+  return real.string();
+}
+
 TPictureDownloadThread::TPictureDownloadThread(std::string url, std::string temporaryPath,
-                                               HttpClient& client)
-    : url_(std::move(url)), temporaryPath_(std::move(temporaryPath)), client_(client) {}
+                                               HttpClient& client, std::string localSource)
+    : url_(std::move(url)),
+      temporaryPath_(std::move(temporaryPath)),
+      client_(client),
+      localSource_(std::move(localSource)) {}
+
+HttpResult TPictureDownloadThread::CopyLocalSource(ByteSink& sink) {
+  const int fd = ::open(localSource_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {HttpResultKind::Network, 0, "cannot open " + localSource_};
+  char buffer[1 << 16];
+  HttpResult result;
+  for (;;) {
+    if (CancelRequested()) {
+      result = {HttpResultKind::Cancelled, 0, {}};
+      break;
+    }
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result = {HttpResultKind::Network, 0, "cannot read " + localSource_};
+      break;
+    }
+    if (got == 0) break;
+    if (!sink.Write(buffer, static_cast<size_t>(got))) {
+      result = {HttpResultKind::LocalWrite, 0, "write failed"};
+      break;
+    }
+  }
+  ::close(fd);
+  return result;
+}
 
 void TPictureDownloadThread::Run() {
+  // A picture the hand-off already stored as the temporary file itself is
+  // there: nothing to fetch.
+  std::error_code same;
+  if (!localSource_.empty() && std::filesystem::equivalent(localSource_, temporaryPath_, same)) {
+    Finish(WorkerEnd::Done);
+    return;
+  }
   // Replaces a file of that name, but never follows a link planted there.
   const int fd =
       ::open(temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -119,7 +176,9 @@ void TPictureDownloadThread::Run() {
     return;
   }
   FileSink sink(fd);
-  const HttpResult request = client_.Get(RequestAddressOf(url_), sink, kMaxDownloadBytes);
+  const HttpResult request = localSource_.empty()
+                                 ? client_.Get(RequestAddressOf(url_), sink, kMaxDownloadBytes)
+                                 : CopyLocalSource(sink);
   const bool closed = ::close(fd) == 0;
   if (request.kind == HttpResultKind::Cancelled || (CancelRequested() && !request.Succeeded())) {
     result_ = kPictureDownloadCancelled;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,11 @@ std::string TemporaryPictureName(std::string_view url);
 // (a pasted address may hold them), everything else unchanged.
 std::string RequestAddressOf(std::string_view url);
 
+// The file a "file:" address names when it lies in the program folder's
+// "Temp", where the browser's hand-off stores pictures it read itself; no
+// other local file is fetched this way.
+std::optional<std::string> HandOffFileOf(std::string_view url, const std::string& programFolder);
+
 enum PictureDownloadResult : std::uint8_t {
   kPictureDownloaded = 0,
   kPictureDownloadFailed = 1,
@@ -45,7 +51,10 @@ enum PictureDownloadResult : std::uint8_t {
 // deletes it either way.
 class TPictureDownloadThread : public Worker {
  public:
-  TPictureDownloadThread(std::string url, std::string temporaryPath, HttpClient& client);
+  // With `localSource`, the picture is that file (see HandOffFileOf), copied
+  // instead of downloaded.
+  TPictureDownloadThread(std::string url, std::string temporaryPath, HttpClient& client,
+                         std::string localSource = {});
 
   // GUI thread, in the completion.
   std::uint8_t Result() const { return result_; }
@@ -57,9 +66,12 @@ class TPictureDownloadThread : public Worker {
   void Interrupt() override { client_.Cancel(); }
 
  private:
+  HttpResult CopyLocalSource(ByteSink& sink);
+
   const std::string url_;
   const std::string temporaryPath_;
   HttpClient& client_;
+  const std::string localSource_;
   std::uint8_t result_ = kPictureDownloaded;
   std::string message_;
 };

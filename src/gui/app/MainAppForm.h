@@ -52,6 +52,7 @@ class THelpForm;
 class TAboutBox;
 class TFileFormatChoiceForm;
 class TGrabScreenForm;
+class TPictureDownloadForm;
 class TGIFPropsForm;
 class TJPEGPropsForm;
 class TAccessURLHintForm;
@@ -96,6 +97,8 @@ class TMainAppForm : public QMainWindow {
   void AttachAccessURLHintForm(TAccessURLHintForm* form) { accessURLHintForm_ = form; }
   void AttachSendToFriendForm(TSendToFriendForm* form) { sendToFriendForm_ = form; }
   void AttachGrabScreenForm(TGrabScreenForm* form) { grabScreenForm_ = form; }
+  void AttachPictureDownloadForm(TPictureDownloadForm* form) { pictureDownloadForm_ = form; }
+  TPictureDownloadForm* PictureDownloadForm() const { return pictureDownloadForm_; }
   TJPEGPropsForm* JPEGPropsForm() const { return jpegPropsForm_; }
   TGIFPropsForm* GIFPropsForm() const { return gifPropsForm_; }
   TFileFormatChoiceForm* FileFormatChoiceForm() const { return fileFormatChoiceForm_; }
@@ -226,6 +229,12 @@ class TMainAppForm : public QMainWindow {
   // logo stands for its folder, null for the root).
   void AddPictureFiles(const QList<QUrl>& urls, quillet::LogoNode* target);
   void SendToFriendMenuItemClick();
+  // Asks for a picture's address, then downloads and adds it.
+  void AddPictureFromAddressMenuItemClick();
+  // Downloads a picture by its address with the download dialog and adds
+  // it to the folder of `target` (null: the current folder); the temporary
+  // copy goes on every path. True when a logo was added.
+  bool DownloadAndAddPicture(const std::string& url, quillet::LogoNode* target);
   // Takes a picture address handed over by a browser.
   void PictureHandOffCheck();
 
@@ -260,6 +269,7 @@ class TMainAppForm : public QMainWindow {
 
   // Menu items.
   QAction* Open1 = nullptr;
+  QAction* AddPictureFromAddressMenuItem = nullptr;
   QAction* SaveMenuItem = nullptr;
   QMenu* ImportFromTWAINMenuItem = nullptr;
   QAction* AcquireImageMenuItem = nullptr;
@@ -431,6 +441,7 @@ class TMainAppForm : public QMainWindow {
   TAccessURLHintForm* accessURLHintForm_ = nullptr;
   TSendToFriendForm* sendToFriendForm_ = nullptr;
   TGrabScreenForm* grabScreenForm_ = nullptr;
+  TPictureDownloadForm* pictureDownloadForm_ = nullptr;
   // An edit command runs: selection changes wait until it has finished.
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;

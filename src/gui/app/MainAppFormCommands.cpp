@@ -34,6 +34,22 @@ bool HasLocalFiles(const QMimeData* data) {
   return false;
 }
 
+bool IsWebAddress(const QUrl& url) {
+  return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// A picture or a link dragged out of a browser.
+bool HasWebAddresses(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return false;
+  for (const QUrl& url : data->urls())
+    if (IsWebAddress(url)) return true;
+  return false;
+}
+
+bool HasPictureSources(const QMimeData* data) {
+  return HasLocalFiles(data) || HasWebAddresses(data);
+}
+
 bool Displays(const LogoNode& node, const TLogoDirObject* displayed) {
   if (&node.Data() == displayed) return true;
   for (int i = 0; i < node.ChildCount(); ++i)
@@ -132,7 +148,10 @@ bool TMainAppForm::AddOnePictureFile(const std::string& path, LogoNode* target) 
 
 void TMainAppForm::AddPictureFiles(const QList<QUrl>& urls, LogoNode* target) {
   for (const QUrl& url : urls) {
-    if (url.isLocalFile()) AddOnePictureFile(url.toLocalFile().toStdString(), target);
+    if (url.isLocalFile())
+      AddOnePictureFile(url.toLocalFile().toStdString(), target);
+    else if (IsWebAddress(url))
+      DownloadAndAddPicture(url.toString(QUrl::FullyEncoded).toStdString(), target);
   }
 }
 
@@ -147,7 +166,7 @@ bool TMainAppForm::TreeDragEvent(QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
       auto* drag = static_cast<QDragMoveEvent*>(event);
-      if (HasLocalFiles(drag->mimeData())) {
+      if (HasPictureSources(drag->mimeData())) {
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
       } else {
@@ -157,7 +176,7 @@ bool TMainAppForm::TreeDragEvent(QEvent* event) {
     }
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);
-      if (!HasLocalFiles(drop->mimeData())) {
+      if (!HasPictureSources(drop->mimeData())) {
         drop->ignore();
         return true;
       }

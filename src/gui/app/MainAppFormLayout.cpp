@@ -187,6 +187,9 @@ void TMainAppForm::CreateMenus() {
   file->setObjectName(QStringLiteral("File1"));
   Open1 = AddItem(file, "Open1", QStringLiteral("&Open..."));
   Open1->setShortcut(QKeySequence::Open);
+  AddPictureFromAddressMenuItem =
+      AddItem(file, "AddPictureFromAddressMenuItem", QStringLiteral("Add picture from address..."));
+  AddPictureFromAddressMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
   SaveMenuItem = AddItem(file, "SaveMenuItem", QStringLiteral("&Save..."));
   SaveMenuItem->setShortcut(QKeySequence::Save);
   ImportFromTWAINMenuItem = AddSubmenu(file, QStringLiteral("ImportFromTWAINMenuItem"),
@@ -577,6 +580,7 @@ void TMainAppForm::ConnectControls() {
   };
 
   click(Open1, &TMainAppForm::Open1Click);
+  click(AddPictureFromAddressMenuItem, &TMainAppForm::AddPictureFromAddressMenuItemClick);
   click(SaveMenuItem, &TMainAppForm::SaveMenuItemClick);
   click(AcquireImageMenuItem, &TMainAppForm::AcquireImageMenuItemClick);
   click(SelectSourceMenuItem, &TMainAppForm::SelectSourceMenuItemClick);

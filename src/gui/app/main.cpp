@@ -10,6 +10,7 @@
 #include "core/app/ErrorReport.h"
 #include "core/app/ProgramFolder.h"
 #include "core/service/FriendMessage.h"
+#include "gui/acquire/PictureDownloadForm.h"
 #include "gui/app/AboutBox.h"
 #include "gui/app/Help.h"
 #include "gui/app/MainAppForm.h"
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
       prompts, [&](const std::string& address) { quillet::OpenWebPage(address, prompts); },
       &mainForm);
   mainForm.AttachSendToFriendForm(&sendToFriendForm);
+  quillet::TPictureDownloadForm pictureDownloadForm(programFolder, optionsForm, prompts,
+                                                    &proxyAuthForm, &mainForm);
+  mainForm.AttachPictureDownloadForm(&pictureDownloadForm);
   quillet::TNewAppVerDownloadRequestForm newVersionForm(&mainForm);
   optionsForm.StartNewVersionCheck(
       mainForm.Parameters(), &newVersionForm,

@@ -173,3 +173,56 @@ TEST(PictureDownload, ALinkPlantedInPlaceOfTheTemporaryFileIsNotFollowed) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(PictureDownload, OnlyFilesInTheProgramFoldersTempAreTakenFromFileAddresses) {
+  TempDir dir;
+  const std::string inside = dir.Write("Temp/handoff cat.png", "PNG");
+  dir.Write("secret.png", "mine");
+  ASSERT_EQ(::symlink((dir.Path() + "secret.png").c_str(), (dir.Path() + "Temp/link.png").c_str()),
+            0);
+  struct Case {
+    std::string url;
+    bool taken;
+  };
+  const std::vector<Case> cases = {
+      {"file://" + dir.Path() + "Temp/handoff%20cat.png", true},
+      {"file://localhost" + dir.Path() + "Temp/handoff%20cat.png", true},
+      {"file://" + dir.Path() + "secret.png", false},
+      {"file://" + dir.Path() + "Temp/../secret.png", false},
+      {"file://" + dir.Path() + "Temp/%2E%2E/secret.png", false},
+      {"file://" + dir.Path() + "Temp/link.png", false},
+      {"file://" + dir.Path() + "Temp/missing.png", false},
+      {"file://" + dir.Path() + "Temp", false},
+      {"file://otherhost/" + dir.Path() + "Temp/handoff%20cat.png", false},
+      {"http://127.0.0.1/Temp/handoff%20cat.png", false},
+  };
+  for (const Case& c : cases) {
+    const std::optional<std::string> file = HandOffFileOf(c.url, dir.Path());
+    EXPECT_EQ(file.has_value(), c.taken) << c.url;
+    if (file) {
+      EXPECT_EQ(*file, inside);
+    }
+  }
+}
+
+TEST(PictureDownload, AHandedOverFileIsCopiedOrIsAlreadyInPlace) {
+  TempDir dir;
+  const std::string source = dir.Write("Temp/handoff-1/cat.png", "PNG-BYTES");
+  HttpClient client;
+  for (const std::string& target : {dir.Path() + "Temp/cat.png", source}) {
+    auto worker =
+        std::make_shared<TPictureDownloadThread>("file://" + source, target, client, source);
+    UiTaskQueue queue;
+    bool done = false;
+    worker->Start(queue.Poster(), [&] { done = true; });
+    ASSERT_TRUE(queue.RunUntil([&] { return done; }, 30s));
+    EXPECT_EQ(worker->Result(), kPictureDownloaded);
+    EXPECT_EQ(ReadWholeFile(target), "PNG-BYTES");
+  }
+}
+
+}  // namespace
+}  // namespace quillet

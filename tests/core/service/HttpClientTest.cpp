@@ -456,3 +456,66 @@ TEST(HttpClient, ClearedProxyGoesDirect) {
 
 }  // namespace
 }  // namespace quillet
+
+#include "support/TestTls.h"
+
+namespace quillet {
+namespace {
+
+class StringSink : public ByteSink {
+ public:
+  bool Write(const char* data, std::size_t size) override {
+    bytes.append(data, size);
+    return true;
+  }
+  std::string bytes;
+};
+
+// Pictures on today's web pages come over https: verified against the
+// certificate authorities the client trusts, directly or through a proxy's
+// tunnel.
+TEST(HttpClient, HttpsDownloadsAreVerifiedDirectAndThroughAProxy) {
+  TempDir dir;
+  const testing::TestAuthority authority = testing::MakeTestAuthority(dir.Path());
+  dir.Write("www/cat.png", "PNG over TLS");
+  testing::HttpsFileServer server(authority, dir.Path() + "www");
+  ASSERT_TRUE(server.Running());
+  const std::string url = "https://127.0.0.1:" + std::to_string(server.Port()) + "/cat.png";
+
+  BoundedClient trusting;
+  trusting.SetCertificateAuthorities(authority.caFile);
+  StringSink direct;
+  HttpResult result = trusting.Get(url, direct, 1 << 20);
+  EXPECT_TRUE(result.Succeeded()) << result.Description();
+  EXPECT_EQ(direct.bytes, "PNG over TLS");
+
+  testing::TinyProxy proxy("user", "password");
+  trusting.ApplyProxy({"127.0.0.1", proxy.Port(), true, "user", "password"});
+  StringSink tunnelled;
+  result = trusting.Get(url, tunnelled, 1 << 20);
+  EXPECT_TRUE(result.Succeeded()) << result.Description();
+  EXPECT_EQ(tunnelled.bytes, "PNG over TLS");
+  trusting.ApplyProxy({"127.0.0.1", proxy.Port(), false, "", ""});
+  StringSink refused;
+  result = trusting.Get(url, refused, 1 << 20);
+  EXPECT_EQ(result.kind, HttpResultKind::HttpStatus);
+  EXPECT_EQ(result.status, 407);
+
+  // A server whose certificate no trusted authority signed is refused.
+  BoundedClient stranger;
+  TempDir other;
+  stranger.SetCertificateAuthorities(testing::MakeTestAuthority(other.Path()).caFile);
+  StringSink none;
+  EXPECT_EQ(stranger.Get(url, none, 1 << 20).kind, HttpResultKind::Network);
+  EXPECT_TRUE(none.bytes.empty());
+}
+
+TEST(HttpClient, TheServiceScriptsStayOnPlainHttp) {
+  BoundedClient client;
+  std::string reply;
+  EXPECT_EQ(client.GetText("https://127.0.0.1:1/curversion.php", reply).kind,
+            HttpResultKind::Network);
+}
+
+}  // namespace
+}  // namespace quillet
