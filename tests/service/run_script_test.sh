@@ -50,9 +50,12 @@ folder="$work/new folder"
 for shipped in phoneslist.xml qhelp.html parameters.xml; do
   [[ -f "$folder/$shipped" ]] || fail "$shipped was not put into the new folder"
 done
-for state in options.xml appstate.xml; do
-  [[ ! -e "$folder/$state" ]] || fail "$state was copied from the build folder"
-done
+[[ ! -e "$folder/appstate.xml" ]] || fail "appstate.xml was copied from the build folder"
+# The options are not the build folder's: a new folder of the local service
+# starts with its shared account, readable by its owner only.
+grep -q '<login value="guest"/><password value="guest"/>' "$folder/options.xml" ||
+  fail "options.xml: $(cat "$folder/options.xml")"
+[[ "$(stat -c %a "$folder/options.xml")" == 600 ]] || fail "options.xml is readable by others"
 grep -q 'nodename="sunset.jpg"' "$folder/logodirectory.xml" || fail "no sample pictures"
 grep -q 'nodename="Old"' "$folder/logodirectory.xml" && fail "the build folder's logo directory was copied"
 [[ -f "$folder/Logo Directory/Samples/sunset.jpg" ]] || fail "no sample picture files"
