@@ -85,7 +85,7 @@ struct Window {
   std::unique_ptr<quillet::TOptionsForm> options;
   std::unique_ptr<quillet::TFileFormatChoiceForm> formatChoice;
   QString openAnswer;
-  QString saveAnswer;
+  quillet::SaveChoice saveAnswer;
   QStringList saveOffers;  // "name|folder" of every save dialog
 
   explicit Window(std::initializer_list<Logo> logos = {{"sunset.jpg", LogoFormat::Jpg}})
@@ -162,7 +162,7 @@ class LogoCommandsTest : public QObject {
   void deleteOfTheRootDoesNothing();
   void folderWithAStrayFileKeepsItsFolder();
   void deletingTheDisplayedLogoLeavesNoDisplay();
-  void saveWritesTheNodesFormatAndRemembersTheFolder();
+  void saveWritesTheChosenFormatAndRemembersTheFolder();
   void convertKeepsOrReplacesTheSource_data();
   void convertKeepsOrReplacesTheSource();
   void convertAsksForTheTargetName();
@@ -336,16 +336,16 @@ void LogoCommandsTest::deletingTheDisplayedLogoLeavesNoDisplay() {
   QVERIFY(!w.form->SaveMenuItem->isEnabled());
 }
 
-void LogoCommandsTest::saveWritesTheNodesFormatAndRemembersTheFolder() {
+void LogoCommandsTest::saveWritesTheChosenFormatAndRemembersTheFolder() {
   Window w;
   w.Select(w.Child(0));
   const std::string target = w.outside.Path() + "copy.png";
-  w.saveAnswer = QString::fromStdString(target);
+  w.saveAnswer = {QString::fromStdString(target), std::nullopt};
   w.Trigger("SaveMenuItem");
   QVERIFY(w.prompts.Messages().empty());
+  // The name says PNG: a JPEG logo is written as PNG.
   const std::string written = w.outside.Read("copy.png");
-  QVERIFY(written.size() > 2 && static_cast<unsigned char>(written[0]) == 0xFF &&
-          static_cast<unsigned char>(written[1]) == 0xD8);
+  QVERIFY(written.starts_with("\x89PNG"));
   const std::string remembered = w.form->LastSaveFolderPath();
   QVERIFY(!remembered.empty());
   QVERIFY(std::filesystem::equivalent(remembered, w.outside.Path()));
@@ -354,13 +354,21 @@ void LogoCommandsTest::saveWritesTheNodesFormatAndRemembersTheFolder() {
   // Over an existing file, No writes nothing and keeps the folder.
   TempDir elsewhere;
   elsewhere.Write("old.jpg", "old");
-  w.saveAnswer = QString::fromStdString(elsewhere.Path() + "old.jpg");
+  w.saveAnswer = {QString::fromStdString(elsewhere.Path() + "old.jpg"), std::nullopt};
   w.prompts.QueueAnswer(Answer::No);
   w.Trigger("SavePopupMenuItem");
   QCOMPARE(elsewhere.Read("old.jpg"), std::string("old"));
   QCOMPARE(w.form->LastSaveFolderPath(), remembered);
   QCOMPARE(w.saveOffers.back(), "sunset.jpg|" + QString::fromStdString(remembered));
   QCOMPARE(w.prompts.Messages().back().caption, std::string("Confirm"));
+
+  // A name of no picture format takes the chosen filter's format and
+  // extension.
+  w.prompts.Clear();
+  w.saveAnswer = {QString::fromStdString(w.outside.Path() + "plain"), quillet::LogoFormat::Gif};
+  w.Trigger("SaveMenuItem");
+  QVERIFY(w.prompts.Messages().empty());
+  QVERIFY(w.outside.Read("plain.gif").starts_with("GIF8"));
 }
 
 void LogoCommandsTest::convertKeepsOrReplacesTheSource_data() {
@@ -586,7 +594,7 @@ void LogoCommandsTest::shortcutsReachTheCommands() {
   QTest::keyClick(w.form->LogoTreeView, Qt::Key_O, Qt::ControlModifier);
   QCOMPARE(w.Pics().ChildCount(), 2);
 
-  w.saveAnswer = QString::fromStdString(w.outside.Path() + "saved.jpg");
+  w.saveAnswer = {QString::fromStdString(w.outside.Path() + "saved.jpg"), std::nullopt};
   QTest::keyClick(w.form->LogoTreeView, Qt::Key_S, Qt::ControlModifier);
   QVERIFY(w.outside.Exists("saved.jpg"));
 

@@ -147,22 +147,6 @@ bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts
   return false;
 }
 
-std::optional<std::string> SaveLogo(const LogoNode& node, const Bitmap& logoPicture,
-                                    const std::string& chosenPath, const Options& options,
-                                    Prompts& prompts) {
-  if (PathExists(chosenPath) &&
-      !prompts.ConfirmYesNo("The file " + chosenPath +
-                            " already exists. Do You want to overwrite it?"))
-    return std::nullopt;
-  try {
-    WritePicture(chosenPath, logoPicture, LogoFormatOfFileName(node.Text()), LogoSettings(options));
-  } catch (const std::exception&) {
-    prompts.Error(kSaveFailedText);
-    return std::nullopt;
-  }
-  return std::filesystem::path(chosenPath).parent_path().string();
-}
-
 SaveTarget SaveTargetFor(std::string_view chosenPath, std::optional<LogoFormat> filterFormat,
                          const LogoNode& node) {
   const std::string_view fileName = chosenPath.substr(chosenPath.rfind('/') + 1);

@@ -51,18 +51,6 @@ std::string WriteLogoFile(const LogoNode& node, const Bitmap& logoPicture,
 // logo (also when its picture could not be shown, `image` null).
 bool LogoCanBeSaved(const LogoNode* selected, const TSourceImage* image, Prompts& prompts);
 
-// The earlier Save, which wrote the node's own format whatever the chosen
-// name said, so that "logo.gif" could hold JPEG data that the program itself
-// then could not open; kept only until the window calls SaveLogoAs. Writes
-// the rendered logo to `chosenPath` in the format of the node's own extension
-// (an extension without a writer of its own is written as a Windows bitmap,
-// the way such a file is read). Asks before replacing an existing file. Returns
-// the folder of the written file (the new LastSaveFolder), or nothing when
-// the user said No or the write failed (the save error is shown).
-std::optional<std::string> SaveLogo(const LogoNode& node, const Bitmap& logoPicture,
-                                    const std::string& chosenPath, const Options& options,
-                                    Prompts& prompts);
-
 // Save writes what the chosen name says. A name whose extension names a
 // format (".bmp", ".jpg", ".jpeg", ".gif", ".png", any letter case) is written
 // in that format as it is; any other name gets the format of the dialog's

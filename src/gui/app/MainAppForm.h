@@ -23,6 +23,7 @@
 #include "core/service/UploadThread.h"
 #include "core/service/Worker.h"
 #include "core/settings/Options.h"
+#include "gui/imageops/ImageFileDialogs.h"
 
 class QAction;
 class QButtonGroup;
@@ -106,7 +107,7 @@ class TMainAppForm : public QMainWindow {
   // The file dialogs of Open and Save; the platform's unless a test puts
   // its own in. Each answers the chosen path, or empty for Cancel.
   std::function<QString()> OpenImageDialog;
-  std::function<QString(const QString& fileName, const QString& folder)> SaveImageDialog;
+  std::function<SaveChoice(const QString& fileName, const QString& folder)> SaveImageDialog;
   const std::string& LastSaveFolderPath() const { return LastSaveFolder; }
 
   // The options in force: the options window's, or the defaults while it

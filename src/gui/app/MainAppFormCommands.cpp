@@ -254,13 +254,14 @@ void TMainAppForm::SaveMenuItemClick() {
   if (!LogoCanBeSaved(node, currentSourceImage_.get(), prompts_)) return;
   const QString name = QString::fromStdString(node->Text());
   const QString folder = QString::fromStdString(LastSaveFolder);
-  const QString chosen =
+  const SaveChoice chosen =
       SaveImageDialog ? SaveImageDialog(name, folder) : ChooseImageSavePath(this, name, folder);
-  if (chosen.isEmpty()) return;
+  if (chosen.path.isEmpty()) return;
   // The dialog ran the event loop: the logo must still be the one shown.
   if (SelectedNode() != node || DisplayedSourcePicture() == nullptr) return;
-  const std::optional<std::string> savedIn = SaveLogo(
-      *node, currentSourceImage_->LogoPicture, chosen.toStdString(), CurrentOptions(), prompts_);
+  const std::optional<std::string> savedIn =
+      SaveLogoAs(*node, currentSourceImage_->LogoPicture, chosen.path.toStdString(),
+                 chosen.filterFormat, CurrentOptions(), prompts_);
   if (savedIn) LastSaveFolder = *savedIn;
 }
 

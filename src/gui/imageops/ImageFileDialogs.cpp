@@ -3,6 +3,9 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <iterator>
+
+#include "core/imageops/LogoCommands.h"
 
 namespace quillet {
 
@@ -63,17 +66,20 @@ QString ChooseImageToOpen(QWidget* parent) {
   return dialog.selectedFiles().constFirst();
 }
 
-QString ChooseImageSavePath(QWidget* parent, const QString& fileName, const QString& folder) {
+SaveChoice ChooseImageSavePath(QWidget* parent, const QString& fileName, const QString& folder) {
   QFileDialog dialog(parent, QStringLiteral("Save As"));
   PrepareDialog(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  dialog.setDefaultSuffix(QStringLiteral("jpg"));
   if (!folder.isEmpty()) dialog.setDirectory(folder);
   dialog.selectFile(fileName);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-  return dialog.selectedFiles().constFirst();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  SaveChoice choice{dialog.selectedFiles().constFirst(), std::nullopt};
+  const qsizetype filter = DialogNameFilters().indexOf(dialog.selectedNameFilter());
+  if (filter >= 0 && filter < static_cast<qsizetype>(std::size(kImageFilters)))
+    choice.filterFormat = SaveFilterFormat(kImageFilters[filter].patterns);
+  return choice;
 }
 
 }  // namespace quillet

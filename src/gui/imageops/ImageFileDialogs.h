@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "core/codecs/Codecs.h"
 
 class QWidget;
 
@@ -15,9 +18,16 @@ QStringList ImageFilterCaptions();
 // user cancelled.
 QString ChooseImageToOpen(QWidget* parent);
 
-// The platform's save dialog, preset to `fileName` in `folder`, with the
-// default suffix "jpg". It does not ask before overwriting: the caller does.
-// Empty when the user cancelled.
-QString ChooseImageSavePath(QWidget* parent, const QString& fileName, const QString& folder);
+// What the save dialog gave: the chosen path (empty when the user
+// cancelled) and the format of the chosen filter (none for "All").
+struct SaveChoice {
+  QString path;
+  std::optional<LogoFormat> filterFormat;
+};
+
+// The platform's save dialog, preset to `fileName` in `folder`. It does not
+// ask before overwriting (the caller does), nor add an extension (the
+// caller adds the filter's when the name has none of a picture format).
+SaveChoice ChooseImageSavePath(QWidget* parent, const QString& fileName, const QString& folder);
 
 }  // namespace quillet

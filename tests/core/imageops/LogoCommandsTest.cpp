@@ -162,27 +162,6 @@ TEST_F(LogoCommands, SaveNeedsAFrameOverAPicture) {
                                                        Line("Warning", kNoPictureInFrameText)}));
 }
 
-TEST_F(LogoCommands, SaveWritesTheNodesOwnFormatWhateverTheChosenName) {
-  struct Case {
-    const char* node;
-    const char* chosen;
-    const char* magic;
-  } cases[] = {{"sunset.jpg", "copy.png", "jpeg"},
-               {"sunset.gif", "copy.bmp", "gif"},
-               {"sunset.png", "copy", "png"},
-               // An extension without a writer: a bitmap, the way it is read.
-               {"page.php", "copy.jpg", "bmp"}};
-  for (const auto& c : cases) {
-    LogoNode node(TLogoDirObject(NodeKind::Logo, c.node));
-    std::string chosen = dir.MakeDir(std::string("out/") + c.node) + "/" + c.chosen;
-    auto folder = SaveLogo(node, picture, chosen, Options(), prompts);
-    ASSERT_TRUE(folder.has_value()) << c.node;
-    EXPECT_EQ(*folder, dir.Path() + "out/" + c.node);
-    EXPECT_EQ(Magic(chosen), c.magic) << c.node;
-  }
-  EXPECT_TRUE(prompts.Messages().empty());
-}
-
 TEST_F(LogoCommands, SaveWritesTheFormatTheChosenNameSays) {
   struct Case {
     const char* node;
@@ -284,10 +263,11 @@ TEST_F(LogoCommands, SaveAsksBeforeReplacingAFile) {
   LogoNode node(TLogoDirObject(NodeKind::Logo, "sunset.png"));
   std::string chosen = dir.Write("out/old.png", "old file");
   prompts.QueueAnswer(Answer::No);
-  EXPECT_EQ(SaveLogo(node, picture, chosen, Options(), prompts), std::nullopt);
+  EXPECT_EQ(SaveLogoAs(node, picture, chosen, std::nullopt, Options(), prompts), std::nullopt);
   EXPECT_EQ(dir.Read("out/old.png"), "old file");
   prompts.QueueAnswer(Answer::Yes);
-  EXPECT_EQ(SaveLogo(node, picture, chosen, Options(), prompts), dir.Path() + "out");
+  EXPECT_EQ(SaveLogoAs(node, picture, chosen, std::nullopt, Options(), prompts),
+            dir.Path() + "out");
   EXPECT_EQ(DecodePictureFile(chosen), picture);
   std::string question = "The file " + chosen + " already exists. Do You want to overwrite it?";
   EXPECT_EQ(prompts.Lines(),
@@ -296,13 +276,14 @@ TEST_F(LogoCommands, SaveAsksBeforeReplacingAFile) {
 
 TEST_F(LogoCommands, AFailedSaveSaysSoAndKeepsTheOldFile) {
   LogoNode node(TLogoDirObject(NodeKind::Logo, "sunset.bmp"));
-  EXPECT_EQ(SaveLogo(node, picture, dir.Path() + "missing/copy.bmp", Options(), prompts),
-            std::nullopt);
+  EXPECT_EQ(
+      SaveLogoAs(node, picture, dir.Path() + "missing/copy.bmp", std::nullopt, Options(), prompts),
+      std::nullopt);
   std::string chosen = dir.Write("out/copy.bmp", "old file");
   prompts.QueueAnswer(Answer::Yes);
   {
     FileSizeLimit limit(256);
-    EXPECT_EQ(SaveLogo(node, picture, chosen, Options(), prompts), std::nullopt);
+    EXPECT_EQ(SaveLogoAs(node, picture, chosen, std::nullopt, Options(), prompts), std::nullopt);
   }
   EXPECT_EQ(dir.Read("out/copy.bmp"), "old file");
   EXPECT_EQ(prompts.Lines().back(), Line("Error", kSaveFailedText));
