@@ -28,7 +28,7 @@ start_display() {
   Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   e2e_pids+=($!)
   for _ in $(seq 100); do [[ -s "$e2e_work/display" ]] && break; sleep 0.05; done
-  export DISPLAY=":$(cat "$e2e_work/display")"
+  export DISPLAY=":$(cat "$e2e_work/display")" QT_QPA_PLATFORM=xcb
 }
 
 # Waits until a window with exactly this title is mapped; prints its id.

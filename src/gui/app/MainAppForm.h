@@ -230,6 +230,11 @@ class TMainAppForm : public QMainWindow {
   // logo stands for its folder, null for the root).
   void AddPictureFiles(const QList<QUrl>& urls, quillet::LogoNode* target);
   void SendToFriendMenuItemClick();
+  // Adds the pictures inside "Logo Directory" that no logo names.
+  void FindPicturesMenuItemClick();
+  // The arrow keys in the source pane: move the frame one space pixel
+  // (Shift: ten), Shift+Alt: resize it; true when the key was taken.
+  bool SourceImageKeyDown(int key, Qt::KeyboardModifiers modifiers);
   // Asks for a picture's address, then downloads and adds it.
   void AddPictureFromAddressMenuItemClick();
   // Downloads a picture by its address with the download dialog and adds
@@ -271,6 +276,7 @@ class TMainAppForm : public QMainWindow {
   // Menu items.
   QAction* Open1 = nullptr;
   QAction* AddPictureFromAddressMenuItem = nullptr;
+  QAction* FindPicturesMenuItem = nullptr;
   QAction* SaveMenuItem = nullptr;
   QMenu* ImportFromTWAINMenuItem = nullptr;
   QAction* AcquireImageMenuItem = nullptr;
@@ -368,11 +374,16 @@ class TMainAppForm : public QMainWindow {
   void BringToFront();
   void SyncTreeExpansion();
   void CloseHelp();
+  void RunStartupChecks();
+  void BringBackUnlistedPictures();
+  void RestoreWindowState();
+  void SaveWindowState();
 
   // Display.
   CommandFacts CurrentFacts();
   void ShowLogo(LogoNode& node);
   void ShowEmptyPanes();
+  void ScrollToFrame();
   void RenderTargetLogo();
   void ClearUploadFields();
   enum class UploadCaptions { Upload, UploadAgain, StopUpload };

@@ -14,6 +14,7 @@
 #include <QTreeView>
 
 #include "core/imageops/LogoCommands.h"
+#include "core/logodir/AddedOutside.h"
 #include "core/logodir/LogoEditing.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
@@ -234,6 +235,15 @@ void TMainAppForm::PasteMenuItemClick() {
   RunEdit([&](LogoDirContext& context) {
     return AddPictureImage(context, name, picture, NewLogoTemplate);
   });
+}
+
+void TMainAppForm::FindPicturesMenuItemClick() {
+  FoundPictures found;
+  RunEdit([&](LogoDirContext& context) {
+    found = FindPicturesAddedOutside(context, NewLogoTemplate);
+    return found.Edit();
+  });
+  prompts_.Information(FoundPicturesText(found));
 }
 
 void TMainAppForm::Newfolder1Click() {

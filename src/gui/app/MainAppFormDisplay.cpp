@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -218,9 +219,31 @@ void TMainAppForm::ShowLogo(LogoNode& node) {
   Bitmap view(image.ViewWidth, image.ViewHeight);
   image.DrawView(view, 0, 0);
   SourceImage->SetPicture(std::move(view));
-  ScrollToOrigin(SourceImageScrollBox);
+  ScrollToFrame();
   RenderTargetLogo();
   ScrollToOrigin(TargetBkgndScrollBox);
+}
+
+void TMainAppForm::ScrollToFrame() {
+  // The pane opens on the frame, not on a margin of the picture: the
+  // frame's middle in the middle of the pane, or its top-left corner when
+  // the frame is larger than the pane.
+  auto scroll = [this] {
+    if (!currentSourceImage_) return;
+    const Rect frame = currentSourceImage_->FrameInView();
+    const QSize pane = SourceImageScrollBox->viewport()->size();
+    const int x = frame.Width() <= pane.width() ? (frame.left + frame.right) / 2 - pane.width() / 2
+                                                : frame.left;
+    const int y = frame.Height() <= pane.height()
+                      ? (frame.top + frame.bottom) / 2 - pane.height() / 2
+                      : frame.top;
+    SourceImageScrollBox->horizontalScrollBar()->setValue(x);
+    SourceImageScrollBox->verticalScrollBar()->setValue(y);
+  };
+  scroll();
+  // The scroll bars learn the picture's size only once the pane has laid
+  // it out.
+  QTimer::singleShot(0, this, scroll);
 }
 
 void TMainAppForm::ShowEmptyPanes() {

@@ -4,6 +4,8 @@
 #include <QScrollArea>
 #include <QTimer>
 
+#include "core/compose/FrameInteraction.h"
+#include "core/compose/SelectionGeometry.h"
 #include "gui/app/Cursors.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/compose/PictureBox.h"
@@ -126,6 +128,52 @@ void TMainAppForm::DragStep(int x, int y) {
   RepaintFrameLines(before);
   RepaintFrameLines(currentSourceImage_->FrameInView());
   if (CurrentOptions().showlogochange) RenderTargetLogo();
+}
+
+}  // namespace quillet
+
+namespace quillet {
+
+bool TMainAppForm::SourceImageKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  int dx = 0, dy = 0;
+  switch (key) {
+    case Qt::Key_Left:
+      dx = -1;
+      break;
+    case Qt::Key_Right:
+      dx = 1;
+      break;
+    case Qt::Key_Up:
+      dy = -1;
+      break;
+    case Qt::Key_Down:
+      dy = 1;
+      break;
+    default:
+      return false;
+  }
+  const LogoNode* node = SelectedNode();
+  if (node == nullptr || !node->IsLogo() || !currentSourceImage_ || drag_.Dragging) return true;
+  const Qt::KeyboardModifiers shiftAlt = Qt::ShiftModifier | Qt::AltModifier;
+  const bool resize = (modifiers & shiftAlt) == shiftAlt;
+  const int step = !resize && (modifiers & Qt::ShiftModifier) ? 10 : 1;
+  TSourceImage& image = *currentSourceImage_;
+  const DragBounds bounds{FitRect(image.LogoObject, image), image.LogoObject.keepproportions,
+                          image.SpaceSize(), image.ViewSize()};
+  const Rect before = image.FrameInView();
+  image.EraseFrame(SourceImage->Picture());
+  StoreFrame(image.LogoObject, NudgeFrame(resize ? FrameNudge::Resize : FrameNudge::Move,
+                                          FrameOf(image.LogoObject), dx * step, dy * step, bounds));
+  image.DrawFrame(SourceImage->Picture());
+  RepaintFrameLines(before);
+  RepaintFrameLines(image.FrameInView());
+  const Rect after = image.FrameInView();
+  SourceImageScrollBox->ensureVisible((after.left + after.right) / 2,
+                                      (after.top + after.bottom) / 2, after.Width() / 2 + 8,
+                                      after.Height() / 2 + 8);
+  RenderTargetLogo();
+  UpdateImageStatus();
+  return true;
 }
 
 }  // namespace quillet

@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/logodir/AddedOutside.h"
 #include "gui/app/MainAppForm.h"
 #include "gui/app/UploadProgressPanel.h"
 #include "gui/app/WindowPlacement.h"
@@ -204,6 +205,10 @@ void TMainAppForm::CreateMenus() {
   UploadMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
   Newfolder1 = AddItem(file, "Newfolder1", QStringLiteral("&New folder..."));
   Newfolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+  FindPicturesMenuItem =
+      AddItem(file, "FindPicturesMenuItem",
+              QString::fromUtf8(kFindPicturesCaption.data(),
+                                static_cast<qsizetype>(kFindPicturesCaption.size())));
   file->addSeparator();
   Exit1 = AddItem(file, "Exit1", QStringLiteral("E&xit"));
   Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -392,6 +397,8 @@ QWidget* TMainAppForm::CreatePictureArea() {
   SourceImageScrollBox->setStyleSheet(QStringLiteral("QScrollArea { background: white; }"));
   SourceImageScrollBox->setAlignment(Qt::AlignCenter);
   SourceImageScrollBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Clicked, it takes the keyboard: the arrows then move the frame.
+  SourceImageScrollBox->setFocusPolicy(Qt::StrongFocus);
   SourceImage = new TPictureBox;
   SourceImage->setObjectName(QStringLiteral("SourceImage"));
   SourceImageScrollBox->setWidget(SourceImage);
@@ -587,6 +594,7 @@ void TMainAppForm::ConnectControls() {
   click(GrabFromScreenMenuItem, &TMainAppForm::GrabFromScreenMenuItemClick);
   click(UploadMenuItem, &TMainAppForm::UploadMenuItemClick);
   click(Newfolder1, &TMainAppForm::Newfolder1Click);
+  click(FindPicturesMenuItem, &TMainAppForm::FindPicturesMenuItemClick);
   click(Exit1, &TMainAppForm::Exit1Click);
   click(RenameMenuItem, &TMainAppForm::RenameMenuItemClick);
   click(DeleteMenuItem, &TMainAppForm::DeleteMenuItemClick);
@@ -678,6 +686,9 @@ bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
     StatusBarResize();
   } else if (watched == SourceImageScrollBox && event->type() == QEvent::Resize) {
     SourceImageScrollBoxResize();
+  } else if (watched == SourceImageScrollBox && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (SourceImageKeyDown(key->key(), key->modifiers())) return true;
   } else if (LogoTreeView != nullptr && watched == LogoTreeView->viewport() &&
              TreeDragEvent(event)) {
     return true;

@@ -6,7 +6,9 @@
 #include <QTreeView>
 
 #include "core/app/ErrorReport.h"
+#include "core/app/StartupChecks.h"
 #include "core/catalogues/AppState.h"
+#include "core/logodir/AddedOutside.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "gui/acquire/TwainScanner.h"
 #include "gui/app/MainAppForm.h"
@@ -35,6 +37,7 @@ TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleIn
   firstActivationDone_ = false;
   CreateControls();
   RunStartup(instance);
+  if (!endRequested_) RestoreWindowState();
   // The keyboard starts in the tree: arrows browse the logos, Delete and F2
   // act on the selected one.
   LogoTreeView->setFocus(Qt::OtherFocusReason);
@@ -58,6 +61,7 @@ void TMainAppForm::RunStartup(SingleInstance* instance) {
     connect(&instance->BusObject(), &TQuilletBusObject::ActivateRequested, this,
             &TMainAppForm::BringToFront);
   }
+  RunStartupChecks();
   setWindowTitle(QString::fromUtf8(kApplicationTitle.data(),
                                    static_cast<qsizetype>(kApplicationTitle.size())));
 
@@ -78,6 +82,7 @@ void TMainAppForm::RunStartup(SingleInstance* instance) {
     logoDirectoryDamaged_ =
         LeftFileUnread(LoadLogoDirectory(tree_, programFolder_, prompts_).status);
     logoDirectoryRead_ = true;
+    if (logoDirectoryDamaged_) BringBackUnlistedPictures();
     SyncTreeExpansion();
   } catch (const std::exception& error) {
     // The later steps do not run; in particular the logo directory stays
@@ -93,6 +98,22 @@ void TMainAppForm::RunStartup(SingleInstance* instance) {
   LastSaveFolder.clear();
   memberStatus_ = MemberStatus();
   SelFrameTimer->start();
+}
+
+void TMainAppForm::RunStartupChecks() {
+  // Said at once, while nothing is lost yet, rather than by failures later.
+  if (const std::optional<std::string> warning = ProgramFolderWarning(programFolder_))
+    prompts_.Warning(*warning);
+  RemoveStaleTemporaryFiles(programFolder_);
+}
+
+void TMainAppForm::BringBackUnlistedPictures() {
+  // What the damaged file no longer names is still on disk: those pictures
+  // come back as logos with the settings of a new one.
+  LogoDirContext context = EditContext();
+  context.selected = nullptr;
+  const FoundPictures found = FindPicturesAddedOutside(context, NewLogoTemplate);
+  if (found.changed) prompts_.Information(FoundPicturesText(found));
 }
 
 void TMainAppForm::FillPhoneMakes() {
@@ -179,6 +200,7 @@ void TMainAppForm::ShutdownRoutine() {
     if (logoDirectoryDamaged_) KeepDamagedLogoDirectory(programFolder_);
     SaveLogoDirectory(tree_, programFolder_, prompts_);
   }
+  SaveWindowState();
   CloseHelp();
   QCoreApplication::quit();
 }
