@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
@@ -17,6 +19,8 @@
 #include "core/compose/SelectionGeometry.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "gui/app/MainAppForm.h"
+#include "gui/compose/PictureBox.h"
+#include "gui/imageops/PicturePropsForm.h"
 #include "gui/settings/OptionsForm.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
@@ -163,6 +167,34 @@ class WindowComfortsTest : public QObject {
     QCOMPARE(w.Frame(), (Rect{fit.left, fit.top, fit.left + 40, fit.top + 40}));
     // The logo follows the frame.
     QCOMPARE(w.form->ImageStatusText(1).isEmpty(), false);
+  }
+
+  void aWallpaperOfTodaysPhonesFitsItsPaneAndItsDialog() {
+    Folder folder({{"photo.jpg", 1600, 1200}});
+    Window w(folder.dir);
+    quillet::TJPEGPropsForm jpeg(folder.dir.Path(), *w.options, w.form.get());
+    w.form->AttachJPEGPropsForm(&jpeg);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    w.form->SelectNode(w.Pics().ChildAt(0));
+    w.form->LogoWidthUpDown->setValue(1179);
+    w.form->LogoHeightUpDown->setValue(2556);
+    QCOMPARE(w.form->SelectedNode()->Data().logowidth, 1179);
+    QCOMPARE(w.form->TargetImage->Picture().Width(), 1179);
+    QCOMPARE(w.form->TargetImage->Picture().Height(), 2556);
+    const QSize pane = w.form->TargetBkgndScrollBox->viewport()->size();
+    QVERIFY(w.form->TargetImage->width() <= pane.width());
+    QVERIFY(w.form->TargetImage->height() <= pane.height());
+    w.form->TargetActualSizeMenuItem->trigger();
+    QCOMPARE(w.form->TargetImage->size(), QSize(1179, 2556));
+    QVERIFY(w.form->ImageStatusText(2).contains(QStringLiteral("1179x2556")));
+    // The JPEG dialog before an upload stays on the screen.
+    QTimer::singleShot(100, [&] {
+      const QRect screen = jpeg.screen()->availableGeometry();
+      QVERIFY(screen.contains(jpeg.frameGeometry()) || screen.contains(jpeg.geometry()));
+      jpeg.reject();
+    });
+    jpeg.Execute(*w.form->SelectedNode(), w.form->TargetImage->Picture());
   }
 
   void startUpRemovesOnlyStaleTemporaryFilesOfItsOwn() {

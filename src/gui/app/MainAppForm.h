@@ -338,6 +338,7 @@ class TMainAppForm : public QMainWindow {
   QMenu* SIRotateImage = nullptr;
   QMenu* TargetImagePopupMenu = nullptr;
   QAction* UploadTrgImgMenuItem = nullptr;
+  QAction* TargetActualSizeMenuItem = nullptr;
 
   // The convert items of the main menu, the tool button's drop-down, the tree
   // pop-up and the source pop-up, each in the order BMP, JPG, GIF, PNG.
@@ -384,6 +385,9 @@ class TMainAppForm : public QMainWindow {
   void ShowLogo(LogoNode& node);
   void ShowEmptyPanes();
   void ScrollToFrame();
+  // The logo pane shows a logo larger than itself scaled to fit, unless
+  // "Actual size" is on.
+  void FitTargetImage();
   void RenderTargetLogo();
   void ClearUploadFields();
   enum class UploadCaptions { Upload, UploadAgain, StopUpload };

@@ -258,8 +258,12 @@ void TMainAppForm::RenderTargetLogo() {
   const Options& options = CurrentOptions();
   currentSourceImage_->RenderLogo(TargetImage->Picture(), options.fillemptyarea,
                                   static_cast<Color>(options.emptyareacolor));
-  TargetImage->FitToPicture();
-  TargetImage->update();
+  FitTargetImage();
+}
+
+void TMainAppForm::FitTargetImage() {
+  const bool actual = TargetActualSizeMenuItem != nullptr && TargetActualSizeMenuItem->isChecked();
+  TargetImage->ShrinkToFit(actual ? QSize() : TargetBkgndScrollBox->viewport()->size());
 }
 
 void TMainAppForm::ShowNodeProperties() {

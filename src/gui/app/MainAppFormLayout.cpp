@@ -64,8 +64,8 @@ constexpr std::array<int, 4> kImageStatusWidths{140, 200, 140, 120};
 // The widest texts the panels show in practice; the panels grow to them when
 // the desktop's font is larger than the one the widths above were made for.
 constexpr std::array<const char*, 4> kImageStatusSamples{
-    "Source Image: 8888x8888", "Source Selection: (-8888,-8888):(8888x8888)",
-    "Logo Screen: 888x888", "Logo Image: 888x888"};
+    "Source Image: 88888x88888", "Source Selection: (-8888,-8888):(88888x88888)",
+    "Logo Screen: 8888x8888", "Logo Image: 8888x8888"};
 constexpr int kTimerInterval = 40;
 constexpr int kQRCodeSide = 96;
 constexpr int kLogoSideDefault = 128;
@@ -361,6 +361,12 @@ void TMainAppForm::CreatePopupMenus() {
   TargetImagePopupMenu->setObjectName(QStringLiteral("TargetImagePopupMenu"));
   UploadTrgImgMenuItem =
       AddItem(TargetImagePopupMenu, "UploadTrgImgMenuItem", QStringLiteral("Upload"));
+  TargetImagePopupMenu->addSeparator();
+  // A logo larger than its pane is shown scaled to fit; this shows it pixel
+  // for pixel (a double click on the logo does the same).
+  TargetActualSizeMenuItem = AddItem(TargetImagePopupMenu, "TargetActualSizeMenuItem",
+                                     QStringLiteral("Actual size (100%)"));
+  TargetActualSizeMenuItem->setCheckable(true);
 }
 
 void TMainAppForm::CreateTreePanel(QSplitter* splitter) {
@@ -451,6 +457,7 @@ QWidget* TMainAppForm::CreatePictureArea() {
   TargetImage = new TPictureBox;
   TargetImage->setObjectName(QStringLiteral("TargetImage"));
   TargetBkgndScrollBox->setWidget(TargetImage);
+  TargetBkgndScrollBox->installEventFilter(this);
   stripLayout->addWidget(TargetBkgndScrollBox, 1);
   stripLayout->addWidget(CreateUploadPanel());
   split->addWidget(strip);
@@ -630,6 +637,8 @@ void TMainAppForm::ConnectControls() {
   click(UploadSrcImgMenuItem, &TMainAppForm::UploadMenuItemClick);
   click(FitToPaneSrcImgMenuItem, &TMainAppForm::FitimageintopaneClick);
   click(UploadTrgImgMenuItem, &TMainAppForm::UploadMenuItemClick);
+  connect(TargetActualSizeMenuItem, &QAction::toggled, this, [this] { FitTargetImage(); });
+  connect(TargetImage, &TPictureBox::DoubleClicked, TargetActualSizeMenuItem, &QAction::toggle);
   connect(UploadButton, &QPushButton::clicked, this, &TMainAppForm::UploadMenuItemClick);
 
   // The Delete key acts in the tree only (whatever the shift keys), so that
@@ -686,6 +695,8 @@ bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
     StatusBarResize();
   } else if (watched == SourceImageScrollBox && event->type() == QEvent::Resize) {
     SourceImageScrollBoxResize();
+  } else if (watched == TargetBkgndScrollBox && event->type() == QEvent::Resize) {
+    FitTargetImage();
   } else if (watched == SourceImageScrollBox && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (SourceImageKeyDown(key->key(), key->modifiers())) return true;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace quillet {
 
@@ -29,11 +30,24 @@ void TPictureBox::SetPicture(Bitmap picture) {
 }
 
 void TPictureBox::FitToPicture() {
+  scale_ = 1.0;
   if (picture_.Empty()) {
     resize(kEmptySide, kEmptySide);
-  } else {
-    resize(picture_.Width(), picture_.Height());
+    return;
   }
+  if (room_.width() > 0 && room_.height() > 0 &&
+      (picture_.Width() > room_.width() || picture_.Height() > room_.height())) {
+    scale_ = std::min(static_cast<double>(room_.width()) / picture_.Width(),
+                      static_cast<double>(room_.height()) / picture_.Height());
+  }
+  resize(std::max(1, static_cast<int>(picture_.Width() * scale_)),
+         std::max(1, static_cast<int>(picture_.Height() * scale_)));
+}
+
+void TPictureBox::ShrinkToFit(QSize room) {
+  room_ = room;
+  FitToPicture();
+  update();
 }
 
 void TPictureBox::ClearPicture() {
@@ -53,8 +67,17 @@ void TPictureBox::paintEvent(QPaintEvent* event) {
   const QImage view(picture_.Data(), picture_.Width(), picture_.Height(),
                     static_cast<qsizetype>(picture_.Stride()), QImage::Format_RGB888);
   QPainter painter(this);
+  if (scale_ != 1.0) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), view);
+    return;
+  }
   const QRect dirty = event->rect();
   painter.drawImage(dirty.topLeft(), view, dirty);
+}
+
+void TPictureBox::mouseDoubleClickEvent(QMouseEvent*) {
+  emit DoubleClicked();
 }
 
 void TPictureBox::mousePressEvent(QMouseEvent* event) {

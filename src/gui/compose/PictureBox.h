@@ -26,19 +26,30 @@ class TPictureBox : public QWidget {
   void ClearPicture();
   void RepaintRect(const Rect& rect);
 
+  // A picture larger than `room` is shown scaled down to fit it, keeping its
+  // proportions; an empty room shows it 1:1 (the default). Mouse positions
+  // stay in widget pixels.
+  void ShrinkToFit(QSize room);
+  // The widget pixels per picture pixel: 1, or less when shrunk.
+  double DisplayScale() const { return scale_; }
+
  signals:
   void MousePressed(int x, int y);
   void MouseMoved(int x, int y);
   void MouseReleased(int x, int y);
+  void DoubleClicked();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   Bitmap picture_;
+  QSize room_;
+  double scale_ = 1.0;
 };
 
 }  // namespace quillet

@@ -2,11 +2,13 @@
 #include "gui/imageops/PicturePropsForm.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -114,8 +116,14 @@ void TPicturePropsForm::CreateControls(const PicturePropsKind& kind) {
 bool TPicturePropsForm::Execute(const LogoNode& node, const Bitmap& logoPicture) {
   node_ = &node;
   logoPicture_ = &logoPicture;
-  const QSize size(std::max(kMinimumWidth, node.Data().logowidth + kFrameWidth),
-                   std::max(kMinimumHeight, node.Data().logoheight + kFrameHeight));
+  QSize size(std::max(kMinimumWidth, node.Data().logowidth + kFrameWidth),
+             std::max(kMinimumHeight, node.Data().logoheight + kFrameHeight));
+  // A wallpaper of today's phones is taller than the screen: the dialog
+  // stays on it, and the preview shrinks to what is left.
+  if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    const QSize room = screen->availableGeometry().size() - QSize(32, 64);
+    size = size.boundedTo(room).expandedTo(QSize(kMinimumWidth, kMinimumHeight));
+  }
   setFixedSize(size);
   CentreOnScreen(*this);
   FormShow();
@@ -181,7 +189,11 @@ void TPicturePropsForm::ShowPreview(const Bitmap& picture) {
   }
   const QImage view(picture.Data(), picture.Width(), picture.Height(),
                     static_cast<qsizetype>(picture.Stride()), QImage::Format_RGB888);
-  PreviewImage->setPixmap(QPixmap::fromImage(view.copy()));
+  QPixmap pixmap = QPixmap::fromImage(view.copy());
+  const QSize room(width() - kFrameWidth, height() - kFrameHeight);
+  if (room.isValid() && (pixmap.width() > room.width() || pixmap.height() > room.height()))
+    pixmap = pixmap.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  PreviewImage->setPixmap(pixmap);
 }
 
 void TPicturePropsForm::OKButtonClick() {
