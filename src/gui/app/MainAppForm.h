@@ -367,6 +367,7 @@ class TMainAppForm : public QMainWindow {
   QMenu* AddRotateMenu(QMenu* parent, const QString& prefix, const QString& title);
   void AddLinks(QMenu* menu);
   void FitToScreen();
+  void ArrangeImageStatus(bool textsChanged);
 
   // Start-up and shutdown.
   void RunStartup(SingleInstance* instance);
@@ -462,6 +463,8 @@ class TMainAppForm : public QMainWindow {
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;
   std::array<QLabel*, 4> imageStatusPanels_{};
+  std::array<int, 4> imageStatusStretch_{};
+  bool imageStatusTwoRows_ = false;
 };
 
 }  // namespace quillet

@@ -318,6 +318,7 @@ void TMainAppForm::UpdateImageStatus() {
   if (node->IsLogo() && currentSourceImage_) texts = LogoImageStatus(*currentSourceImage_);
   for (size_t i = 0; i < texts.size(); ++i)
     imageStatusPanels_[i]->setText(QString::fromStdString(texts[i]));
+  ArrangeImageStatus(true);
 }
 
 void TMainAppForm::PhoneMakeChange() {

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -59,6 +60,7 @@ constexpr int kLowerMinHeight = 200;
 constexpr int kStripHeight = 246;
 constexpr int kPropertiesWidth = 128;
 constexpr int kUploadPanelWidth = 254;
+constexpr int kUploadPanelNarrowWidth = 200;
 constexpr int kStatusBarHeight = 22;
 constexpr std::array<int, 4> kImageStatusWidths{140, 200, 140, 120};
 // The widest texts the panels show in practice; the panels grow to them when
@@ -133,6 +135,27 @@ void TMainAppForm::FitToScreen() {
   const QRect area = screen->availableGeometry();
   setMinimumSize(QSize(kWindowMinWidth, kWindowMinHeight).boundedTo(area.size()));
   resize(size().boundedTo(area.size()));
+  if (area.width() >= kWindowWidth) return;
+  // A small screen, or a large scale factor: the tool bar's icons shrink
+  // until every button is on it, and the side panels give way to the panes.
+  if (auto* bar = findChild<QToolBar*>(QStringLiteral("ToolBar"))) {
+    int side = bar->iconSize().width();
+    // The bar has less than the screen: the window's frame and the bar's
+    // own margins and handle.
+    const int room = area.width() - 40;
+    bar->layout()->setSpacing(0);
+    // Tighter buttons first, then smaller icons.
+    if (bar->sizeHint().width() > room)
+      bar->setStyleSheet(QStringLiteral("QToolButton { padding: 1px; margin: 0px; }"));
+    while (bar->sizeHint().width() > room && side > 16) {
+      side -= 2;
+      bar->setIconSize(QSize(side, side));
+      bar->layout()->invalidate();
+    }
+  }
+  UploadPanel->setFixedWidth(kUploadPanelNarrowWidth);
+  if (auto* splitter = findChild<QSplitter*>(QStringLiteral("MainSplitter")))
+    splitter->setSizes({kTreeMinWidth, area.width() - kTreeMinWidth});
 }
 
 QMenu* TMainAppForm::AddConvertMenu(QMenu* parent, const QString& prefix, int set) {
@@ -419,9 +442,10 @@ QWidget* TMainAppForm::CreatePictureArea() {
   QFont statusFont = ImageStatusBar->font();
   statusFont.setPointSizeF(statusFont.pointSizeF() * 0.85);
   ImageStatusBar->setFont(statusFont);
-  auto* statusLayout = new QHBoxLayout(ImageStatusBar);
+  auto* statusLayout = new QGridLayout(ImageStatusBar);
   statusLayout->setContentsMargins(0, 0, 0, 0);
   statusLayout->setSpacing(2);
+  ImageStatusBar->installEventFilter(this);
   const ImageStatusTexts initial = InitialImageStatus();
   for (size_t i = 0; i < imageStatusPanels_.size(); ++i) {
     auto* panel = new QLabel(QString::fromStdString(initial[i]));
@@ -436,8 +460,9 @@ QWidget* TMainAppForm::CreatePictureArea() {
     panel->setMinimumWidth(kImageStatusWidths[i] * 3 / 4);
     panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     imageStatusPanels_[i] = panel;
-    statusLayout->addWidget(panel, std::max(kImageStatusWidths[i], textWidth));
+    imageStatusStretch_[i] = std::max(kImageStatusWidths[i], textWidth);
   }
+  ArrangeImageStatus(false);
   upperLayout->addWidget(ImageStatusBar);
   split->addWidget(upper);
 
@@ -697,6 +722,8 @@ bool TMainAppForm::eventFilter(QObject* watched, QEvent* event) {
     SourceImageScrollBoxResize();
   } else if (watched == TargetBkgndScrollBox && event->type() == QEvent::Resize) {
     FitTargetImage();
+  } else if (watched == ImageStatusBar && event->type() == QEvent::Resize) {
+    ArrangeImageStatus(false);
   } else if (watched == SourceImageScrollBox && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (SourceImageKeyDown(key->key(), key->modifiers())) return true;
@@ -729,6 +756,32 @@ bool TMainAppForm::LogoTreeViewKeyDown(int key) {
 
 void TMainAppForm::StatusBarResize() {
   StatusPanel->setFixedWidth(StatusBar->contentsRect().width() / 2);
+}
+
+void TMainAppForm::ArrangeImageStatus(bool textsChanged) {
+  // The four panels stand in one row while their texts fit in it, else in
+  // two rows (a narrow window, a large desktop font, a high scale factor):
+  // a size is never cut off. A change of text only ever adds the second
+  // row, so that dragging the frame does not make the bar jump.
+  int needed = 3 * 2;
+  for (const QLabel* panel : imageStatusPanels_)
+    needed += panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 6;
+  const bool twoRows = needed > ImageStatusBar->width() && ImageStatusBar->width() > 0;
+  if (textsChanged && !twoRows) return;
+  if (twoRows == imageStatusTwoRows_ && ImageStatusBar->layout()->count() == 4) return;
+  imageStatusTwoRows_ = twoRows;
+  auto* grid = static_cast<QGridLayout*>(ImageStatusBar->layout());
+  for (QLabel* panel : imageStatusPanels_)
+    grid->removeWidget(panel);
+  for (int column = 0; column < 4; ++column)
+    grid->setColumnStretch(column, 0);
+  for (size_t i = 0; i < imageStatusPanels_.size(); ++i) {
+    const int row = twoRows ? static_cast<int>(i) / 2 : 0;
+    const int column = twoRows ? static_cast<int>(i) % 2 : static_cast<int>(i);
+    grid->addWidget(imageStatusPanels_[i], row, column);
+    grid->setColumnStretch(column, std::max(grid->columnStretch(column), imageStatusStretch_[i]));
+  }
+  ImageStatusBar->setFixedHeight(twoRows ? 2 * kImageStatusHeight + 2 : kImageStatusHeight);
 }
 
 QString TMainAppForm::ImageStatusText(int panel) const {
