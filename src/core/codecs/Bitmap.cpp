@@ -1,11 +1,47 @@
 #include "core/codecs/Bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
+#include "core/codecs/PixelMemory.h"
+
 namespace quillet {
+
+namespace {
+
+// Blocks of this size and more are aligned to the 2 MiB of a huge page and
+// ask for huge pages: a 48-megapixel picture then costs some seventy page
+// faults instead of thirty-five thousand. Memory is still taken only where
+// the block is written.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeBlock = 4 * kHugePage;
+
+}  // namespace
+
+void* AllocatePixelMemory(std::size_t bytes) {
+  void* memory = nullptr;
+  if (bytes >= kLargeBlock) {
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    memory = std::aligned_alloc(kHugePage, rounded);
+#ifdef MADV_HUGEPAGE
+    if (memory) ::madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
+  } else {
+    memory = std::malloc(bytes > 0 ? bytes : 1);
+  }
+  if (!memory) throw std::bad_alloc();
+  return memory;
+}
+
+void Bitmap::FreePixels::operator()(std::uint8_t* pixels) const noexcept {
+  std::free(pixels);
+}
 
 Bitmap::Bitmap(int width, int height, Unset) {
   if (width < 0 || height < 0) throw std::invalid_argument("negative bitmap size");
@@ -14,7 +50,7 @@ Bitmap::Bitmap(int width, int height, Unset) {
   size_ = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
   // Default-initialised: the bytes are left as the allocator gives them, and
   // a large allocation's pages are not touched here.
-  if (size_ > 0) pixels_.reset(new std::uint8_t[size_]);
+  if (size_ > 0) pixels_.reset(static_cast<std::uint8_t*>(AllocatePixelMemory(size_)));
 }
 
 Bitmap::Bitmap(int width, int height, Color fill) : Bitmap(width, height, Unset{}) {

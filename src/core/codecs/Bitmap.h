@@ -83,7 +83,10 @@ class Bitmap {
   int width_ = 0;
   int height_ = 0;
   std::size_t size_ = 0;
-  std::unique_ptr<std::uint8_t[]> pixels_;
+  struct FreePixels {
+    void operator()(std::uint8_t* pixels) const noexcept;
+  };
+  std::unique_ptr<std::uint8_t[], FreePixels> pixels_;
 };
 
 }  // namespace quillet
