@@ -9,6 +9,7 @@
 #include <vector>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <emmintrin.h>
 #include <immintrin.h>
 #endif
 
@@ -313,33 +314,86 @@ void HorizontalToMid(const std::uint8_t* row, const AxisTaps& taps, std::uint16_
   }
 }
 
-QUILLET_VECTOR_CLONES
-void HorizontalToBytes(const std::uint16_t* row, const AxisTaps& taps, std::uint8_t* out) {
+// Rounds and clamps the sums of a pixel of the second pass into bytes.
+inline void PutBytes(const std::int32_t acc[4], std::uint8_t* out) {
   constexpr int shift = kWeightBits + kMidBits;
+  for (int c = 0; c < 3; ++c)
+    out[c] = ClampTo<std::uint8_t>((acc[c] + (1 << (shift - 1))) >> shift, 255);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The horizontal second pass with SSE2 (every x86-64 processor has it): two
+// taps at a time, their samples interleaved to meet the pair of weights in
+// one multiply-add of 16-bit pairs (pmaddwd). The samples (up to 255 << 8)
+// are taken less 32768 so that they fit signed 16 bits, and since a pixel's
+// weights sum to exactly one, the sums get 32768 << kWeightBits back: the
+// very sums of the portable pass. An odd last tap pairs with the sample after
+// it at weight zero, which the rows' padding holds.
+void HorizontalToBytes(const std::uint16_t* row, const AxisTaps& taps, std::uint8_t* out) {
+  const __m128i bias = _mm_set1_epi16(static_cast<std::int16_t>(0x8000));
+  const __m128i unbias = _mm_set1_epi32(32768 << kWeightBits);
+  const int count = static_cast<int>(taps.starts.size());
+  for (int i = 0; i < count; ++i) {
+    const std::uint16_t* p = row + static_cast<std::size_t>(taps.starts[i]) * 3;
+    const std::int32_t* w = &taps.weights[static_cast<std::size_t>(i) * taps.stride];
+    __m128i acc = unbias;
+    for (int t = 0; t < taps.counts[i]; t += 2, p += 6) {
+      const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 3));
+      const std::int32_t second = t + 1 < taps.counts[i] ? w[t + 1] : 0;
+      const __m128i pair = _mm_set1_epi32(static_cast<std::int32_t>(
+          static_cast<std::uint16_t>(w[t]) | (static_cast<std::uint32_t>(second) << 16)));
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_xor_si128(_mm_unpacklo_epi16(a, b), bias), pair));
+    }
+    alignas(16) std::int32_t sums[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums), acc);
+    PutBytes(sums, out + static_cast<std::size_t>(i) * 3);
+  }
+}
+#else
+void HorizontalToBytes(const std::uint16_t* row, const AxisTaps& taps, std::uint8_t* out) {
   const int count = static_cast<int>(taps.starts.size());
   for (int i = 0; i < count; ++i) {
     std::int32_t acc[4];
     AccumulatePixel(row + static_cast<std::size_t>(taps.starts[i]) * 3,
                     &taps.weights[static_cast<std::size_t>(i) * taps.stride], taps.counts[i], acc);
-    for (int c = 0; c < 3; ++c) {
-      out[i * 3 + c] = ClampTo<std::uint8_t>((acc[c] + (1 << (shift - 1))) >> shift, 255);
-    }
+    PutBytes(acc, out + static_cast<std::size_t>(i) * 3);
   }
 }
+#endif
 
-// The intermediate picture between the two passes, one padding element a row.
-// Every sample is written by the first pass; only the padding is set here.
+// The intermediate picture between the two passes, with a pixel and a
+// sample of zeros after each row for the passes that read past a row's last
+// tap. Every sample is written by the first pass; only the padding is set
+// here.
 struct MidPicture {
+  static constexpr std::size_t kPadding = 4;
   std::size_t stride = 0;
-  PixelBuffer<std::uint16_t> pixels;
+  std::uint16_t* pixels = nullptr;
+  PixelBuffer<std::uint16_t> own;
 
-  MidPicture(int width, int height)
-      : stride(static_cast<std::size_t>(width) * 3 + 1),
-        pixels(MakePixelBuffer<std::uint16_t>(stride * static_cast<std::size_t>(height))) {
+  MidPicture(int width, int height) : stride(static_cast<std::size_t>(width) * 3 + kPadding) {
+    const std::size_t size = stride * static_cast<std::size_t>(height);
+    pixels = size <= kScratchSamples ? Scratch(size)
+                                     : (own = MakePixelBuffer<std::uint16_t>(size)).get();
     for (int y = 0; y < height; ++y)
-      Row(y)[stride - 1] = 0;
+      std::fill(Row(y) + stride - kPadding, Row(y) + stride, 0);
   }
-  std::uint16_t* Row(int y) { return pixels.get() + stride * static_cast<std::size_t>(y); }
+  std::uint16_t* Row(int y) { return pixels + stride * static_cast<std::size_t>(y); }
+
+  // A band of the intermediate is taken at every rendering, during a drag at
+  // every mouse move: it is kept for the next (one a thread) instead of being
+  // freed and taken anew, which costs the system clearing its pages each time.
+  static constexpr std::size_t kScratchSamples = 2 * 1024 * 1024;
+  static std::uint16_t* Scratch(std::size_t size) {
+    thread_local PixelBuffer<std::uint16_t> buffer;
+    thread_local std::size_t capacity = 0;
+    if (capacity < size) {
+      buffer = MakePixelBuffer<std::uint16_t>(kScratchSamples);
+      capacity = kScratchSamples;
+    }
+    return buffer.get();
+  }
 };
 
 struct Span {
@@ -389,38 +443,47 @@ void HorizontalFirst(const Job& job) {
   }
 }
 
-// Columns of the source are filtered a strip at a time, all output rows of a
-// strip before the next: the source rows that neighbouring output rows share
-// are then still in the processor's cache.
+// Output rows go in bands, so that the intermediate is a band, not a whole
+// picture (which for a large logo would be tens of megabytes taken anew at
+// every rendering). Within a band the columns of the source are filtered a
+// strip at a time, all rows of the band for a strip before the next: the
+// source rows that neighbouring output rows share are then still in the
+// processor's cache.
 constexpr std::size_t kStripBytes = 512 * 1024;
+constexpr std::size_t kBandBytes = 2 * 1024 * 1024;
 
 void VerticalFirst(const Job& job) {
   const int outH = static_cast<int>(job.yTaps.starts.size());
   const int columns = job.xTaps.highest - job.xTaps.lowest;
   const int left = job.from.left + job.xTaps.lowest;
-  MidPicture mid(columns, outH);
   const std::size_t samples = static_cast<std::size_t>(columns) * 3;
+  const int band = static_cast<int>(std::clamp<std::size_t>(
+      kBandBytes / (samples * sizeof(std::uint16_t)), 1, static_cast<std::size_t>(outH)));
+  MidPicture mid(columns, band);
   const std::size_t strip =
       std::max<std::size_t>(kStripBytes / static_cast<std::size_t>(job.yTaps.stride), 256) / 32 *
       32;
-  std::vector<const std::uint8_t*> taps(job.yTaps.stride);
-  for (std::size_t offset = 0; offset < samples; offset += strip) {
-    const std::size_t n = std::min(strip, samples - offset);
-    for (int i = 0; i < outH; ++i) {
-      for (int t = 0; t < job.yTaps.counts[i]; ++t) {
-        taps[t] = job.source->Row(job.from.top + job.yTaps.starts[i] + t) + std::size_t(left) * 3 +
-                  offset;
-      }
-      VerticalToMid(taps.data(), &job.yTaps.weights[std::size_t(i) * job.yTaps.stride],
-                    job.yTaps.counts[i], n, mid.Row(i) + offset);
-    }
-  }
   AxisTaps xTaps = job.xTaps;
   for (int& start : xTaps.starts)
     start -= job.xTaps.lowest;
-  for (int i = 0; i < outH; ++i) {
-    HorizontalToBytes(mid.Row(i), xTaps,
-                      job.target->Row(job.targetY + i) + std::size_t(job.targetX) * 3);
+  std::vector<const std::uint8_t*> taps(job.yTaps.stride);
+  for (int first = 0; first < outH; first += band) {
+    const int last = std::min(first + band, outH);
+    for (std::size_t offset = 0; offset < samples; offset += strip) {
+      const std::size_t n = std::min(strip, samples - offset);
+      for (int i = first; i < last; ++i) {
+        for (int t = 0; t < job.yTaps.counts[i]; ++t) {
+          taps[t] = job.source->Row(job.from.top + job.yTaps.starts[i] + t) +
+                    std::size_t(left) * 3 + offset;
+        }
+        VerticalToMid(taps.data(), &job.yTaps.weights[std::size_t(i) * job.yTaps.stride],
+                      job.yTaps.counts[i], n, mid.Row(i - first) + offset);
+      }
+    }
+    for (int i = first; i < last; ++i) {
+      HorizontalToBytes(mid.Row(i - first), xTaps,
+                        job.target->Row(job.targetY + i) + std::size_t(job.targetX) * 3);
+    }
   }
 }
 
