@@ -204,9 +204,9 @@ std::array<OctreeLevel, kCellBits + 1> BuildOctree(const Cells& cells) {
 }
 
 // Pruning folds one node at a time into its parent, the cheapest first,
-// until few enough colours are left: the pixels of the node and of whatever
-// is left below it then share the parent's colour, beside the parent's other
-// children. Folding a node costs its pixels times the volume of its cube: all
+// until few enough colours are left: the pixels of the node (its children
+// folded into it before) then share the parent's colour, beside the parent's
+// other children. Folding a node costs its pixels times the volume of its cube: all
 // those pixels take one colour for that much of the colour cube. So the many
 // pixels of a smooth area keep fine steps, and a small patch of a distinct
 // colour keeps its colour instead of being given up with its level, as
@@ -217,29 +217,11 @@ std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxColors) {
   std::size_t colors = levels[kCellBits].keys.size();
   if (colors <= maxColors) return levels[kCellBits].sums;
 
-  struct Node {
-    int level;
-    std::uint32_t slot;
-  };
-  // Children of each internal node, as ranges of one array per level.
-  std::array<std::vector<std::uint32_t>, kCellBits> firstChild, childSlots;
-  for (int level = 1; level < kCellBits; ++level) {
-    const OctreeLevel& below = levels[level + 1];
-    std::vector<std::uint32_t>& first = firstChild[level];
-    first.assign(levels[level].keys.size() + 1, 0);
-    for (std::uint32_t parent : below.parents)
-      ++first[parent + 1];
-    for (std::size_t i = 1; i < first.size(); ++i)
-      first[i] += first[i - 1];
-    std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
-    childSlots[level].resize(below.parents.size());
-    for (std::uint32_t i = 0; i < below.parents.size(); ++i)
-      childSlots[level][next[below.parents[i]]++] = i;
-  }
-
   // The nodes by cost, deeper ones first at equal cost, each as one number:
   // the cost (pixels, at most 2^28 of them counted, times the side cubed, at
-  // most 2^18), then the level, then the slot (fewer than 2^15 a level).
+  // most 2^18), then the level, then the slot (fewer than 2^15 a level). A
+  // node costs at least eight times as much as any of its children, so by
+  // the time a node is folded its children have all been folded into it.
   constexpr int kTieBits = 17;
   std::vector<std::uint64_t> order;
   for (int level = 2; level <= kCellBits; ++level) {
@@ -262,29 +244,14 @@ std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxColors) {
     folded[level].assign(levels[level].keys.size(), false);
   }
   own[kCellBits] = levels[kCellBits].sums;
-  std::vector<Node> stack;
   for (const std::uint64_t key : order) {
     if (colors <= maxColors) break;
-    const Node node{kCellBits - int((key >> 15) & 3), std::uint32_t(key & 0x7FFF)};
-    if (folded[node.level][node.slot]) continue;
-    ColorSum& into = own[node.level - 1][levels[node.level].parents[node.slot]];
-    if (into.count > 0) --colors;  // the parent had a colour: one less
-    stack.assign(1, node);
-    while (!stack.empty()) {
-      const Node here = stack.back();
-      stack.pop_back();
-      if (folded[here.level][here.slot]) continue;
-      folded[here.level][here.slot] = true;
-      if (own[here.level][here.slot].count > 0) {
-        into.Add(own[here.level][here.slot]);
-        --colors;
-      }
-      if (here.level == kCellBits) continue;
-      const std::vector<std::uint32_t>& first = firstChild[here.level];
-      for (std::uint32_t i = first[here.slot]; i < first[here.slot + 1]; ++i)
-        stack.push_back({here.level + 1, childSlots[here.level][i]});
-    }
-    ++colors;  // the parent's colour
+    const int level = kCellBits - int((key >> 15) & 3);
+    const auto slot = static_cast<std::uint32_t>(key & 0x7FFF);
+    ColorSum& into = own[level - 1][levels[level].parents[slot]];
+    if (into.count > 0) --colors;  // two colours become one
+    into.Add(own[level][slot]);
+    folded[level][slot] = true;
   }
 
   std::vector<ColorSum> result;
