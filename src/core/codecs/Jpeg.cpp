@@ -31,8 +31,10 @@ constexpr std::int64_t kMaxHuffmanPixelsPerByte = 8 * 16 * 64;
 constexpr std::int64_t kPlainPictureAllowance = std::int64_t{16} << 20;
 
 // Rows decoded together before a turned picture spreads them over its
-// columns: each column then gets a run of this many pixels at once.
-constexpr int kTurnBandRows = 32;
+// columns: each column then gets a run of this many pixels at once, taken
+// kTurnChunk columns at a time.
+constexpr int kTurnBandRows = 128;
+constexpr int kTurnChunk = 32;
 
 struct ErrorManager {
   jpeg_error_mgr pub;  // first, so libjpeg's pointer is ours too
@@ -243,12 +245,25 @@ class RowPlacer {
         orientation_ == Orientation::Transposed || orientation_ == Orientation::RotatedRight;
     const bool rowsLeftToRight =
         orientation_ == Orientation::Transposed || orientation_ == Orientation::RotatedLeft;
-    for (int x = 0; x < width_; ++x) {
-      std::uint8_t* out = picture_.Row(columnsDown ? x : width_ - 1 - x);
-      const std::uint8_t* in = band_ + static_cast<std::size_t>(x) * 3;
-      for (int j = 0; j < count; ++j, in += Stride()) {
-        const int column = rowsLeftToRight ? first + j : height_ - 1 - (first + j);
-        std::memcpy(out + static_cast<std::size_t>(column) * 3, in, 3);
+    // Each picture row gets the run of `count` pixels from `low` on. The
+    // pixels are moved four bytes at a time, from the lowest address up, each
+    // fourth byte overwritten by the next pixel; the last pixel of a run, whose
+    // fourth byte would land on a pixel of another band, is moved alone.
+    const int low = rowsLeftToRight ? first : height_ - first - count;
+    const std::size_t stride = Stride();
+    for (int chunk = 0; chunk < width_; chunk += kTurnChunk) {
+      const int end = std::min(chunk + kTurnChunk, width_);
+      for (int x = chunk; x < end; ++x) {
+        std::uint8_t* out =
+            picture_.Row(columnsDown ? x : width_ - 1 - x) + static_cast<std::size_t>(low) * 3;
+        const std::uint8_t* in = band_ + static_cast<std::size_t>(x) * 3;
+        // Band row j goes to column low + j, or low + count - 1 - j.
+        const std::ptrdiff_t next =
+            rowsLeftToRight ? std::ptrdiff_t(stride) : -std::ptrdiff_t(stride);
+        if (!rowsLeftToRight) in += static_cast<std::size_t>(count - 1) * stride;
+        for (int j = 0; j < count - 1; ++j, in += next, out += 3)
+          std::memcpy(out, in, 4);
+        std::memcpy(out, in, 3);
       }
     }
   }
@@ -302,7 +317,9 @@ Bitmap Decode(const Input& input, std::int64_t maxPixels) {
       SwapsSides(orientation) ? Bitmap::Uninitialized(h, w) : Bitmap::Uninitialized(w, h);
   Scratch scratch;
   if (cinfo.out_color_space == JCS_CMYK) scratch.cmykRow.resize(static_cast<std::size_t>(w) * 4);
-  if (SwapsSides(orientation)) scratch.band.resize(static_cast<std::size_t>(w) * 3 * kTurnBandRows);
+  // One byte more: the last pixel of a row is read four bytes at a time too.
+  if (SwapsSides(orientation))
+    scratch.band.resize(static_cast<std::size_t>(w) * 3 * kTurnBandRows + 1);
   RowPlacer placer(picture, orientation, w, h, scratch.band.data());
   if (!ReadRows(session, placer, scratch.cmykRow.data())) Fail(session.err);
   if (cinfo.output_width != width || cinfo.output_height != height)

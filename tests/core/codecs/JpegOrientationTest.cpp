@@ -208,9 +208,10 @@ class OrientedFiles : public ::testing::Test {
  protected:
   // The photo as a camera writing `value` stores it, baseline or progressive,
   // with an EXIF segment in either byte order.
-  std::string PhotoFile(const Stored& stored, const std::vector<std::uint8_t>& payload) {
+  std::string PhotoFile(const Stored& stored, const std::vector<std::uint8_t>& payload,
+                        const Bitmap& picture = Upright()) {
     const std::string upright = dir_.Path() + "upright.png";
-    if (!dir_.Exists("upright.png")) WritePictureFile(upright, Upright(), LogoFormat::Png, 0, 8);
+    WritePictureFile(upright, picture, LogoFormat::Png, 0, 8);
     const std::string name = "stored" + std::to_string(stored.value);
     std::vector<std::string> args = {upright};
     args.insert(args.end(), stored.fromUpright.begin(), stored.fromUpright.end());
@@ -249,6 +250,24 @@ TEST_F(OrientedFiles, EveryOrientationComesOutUpright) {
     const std::string bytes = ReadWholeFile(path);
     EXPECT_EQ(DecodeJpeg({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}),
               decoded);
+  }
+}
+
+// Larger photos are turned in bands of rows: every pixel lands where
+// ImageMagick puts it, across the bands' edges too.
+TEST_F(OrientedFiles, LargerPhotosLandPixelForPixel) {
+  Bitmap busy(300, 277);  // turned, 277 rows make two bands and a part
+  for (int y = 0; y < busy.Height(); ++y)
+    for (int x = 0; x < busy.Width(); ++x)
+      busy.SetPixel(x, y, MakeColor(x * 255 / 300, y * 255 / 277, (x * 7 + y * 13) & 0xFF));
+  for (const Stored& stored : kStored) {
+    SCOPED_TRACE("orientation " + std::to_string(stored.value));
+    const std::string path = PhotoFile(
+        stored, ExifPayload({{kOrientation, kShort, 1, std::uint32_t(stored.value)}}, false), busy);
+    const Bitmap decoded = DecodePictureFile(path);
+    ASSERT_EQ(decoded.Width(), 300);
+    ASSERT_EQ(decoded.Height(), 277);
+    EXPECT_LE(MaxChannelDifference(decoded, AsImageMagickShowsIt(path)), 2);
   }
 }
 
