@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/DibCommon.h"
+#include "core/codecs/PictureFileReader.h"
 
 namespace quillet {
 namespace {
@@ -29,28 +31,101 @@ void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-}  // namespace
+// What precedes a bitmap file's rows: the info header, the colour table and
+// where the rows start.
+struct BmpHead {
+  dib::DibInfo info;
+  std::vector<Color> palette;
+  std::uint64_t rowsOffset = 0;
+};
 
-Bitmap DecodeBmp(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
-  if (bytes.size() < kFileHeaderSize + 4 || bytes[0] != 'B' || bytes[1] != 'M')
+// Reads the head from `start`, the first bytes of a file of `fileSize` bytes
+// (the whole file, or at least the first kHeadBytes of it).
+BmpHead ParseHead(std::span<const std::uint8_t> start, std::uint64_t fileSize,
+                  std::int64_t maxPixels) {
+  if (start.size() < kFileHeaderSize + 4 || start[0] != 'B' || start[1] != 'M')
     throw PictureError("not a Windows bitmap");
-  const dib::DibInfo info = dib::ParseDibInfo(bytes.subspan(kFileHeaderSize), maxPixels);
+  BmpHead head;
+  head.info = dib::ParseDibInfo(start.subspan(kFileHeaderSize), maxPixels);
+  const dib::DibInfo& info = head.info;
   const std::size_t paletteStart = kFileHeaderSize + dib::PaletteOffset(info);
-  const std::uint32_t declaredOffset = dib::ReadU32(bytes.data() + 10);
-  std::size_t rowsOffset = declaredOffset;
+  const std::uint32_t declaredOffset = dib::ReadU32(start.data() + 10);
+  std::uint64_t rowsOffset = declaredOffset;
   std::size_t count = ExpectedPaletteCount(info);
   if (declaredOffset == 0) {
     // Some writers leave the offset out: the rows follow the table.
     rowsOffset = paletteStart + count * info.PaletteEntrySize();
   } else {
-    if (declaredOffset < paletteStart || declaredOffset > bytes.size())
+    if (declaredOffset < paletteStart || declaredOffset > fileSize)
       throw PictureError("bitmap pixel offset lies outside the file");
     count = std::min(count, (declaredOffset - paletteStart) / info.PaletteEntrySize());
   }
-  if (rowsOffset > bytes.size()) throw PictureError("bitmap colour table is cut short");
-  const std::vector<Color> palette =
-      dib::ReadPalette(info, bytes.subspan(paletteStart, rowsOffset - paletteStart), count);
-  return dib::DecodeDibRows(info, palette, bytes.subspan(rowsOffset));
+  if (rowsOffset > fileSize) throw PictureError("bitmap colour table is cut short");
+  // The table ends within the first kHeadBytes: headers and tables are short.
+  const std::size_t tableEnd =
+      static_cast<std::size_t>(std::min<std::uint64_t>(rowsOffset, start.size()));
+  if (tableEnd < paletteStart) throw PictureError("bitmap colour table is cut short");
+  head.palette =
+      dib::ReadPalette(info, start.subspan(paletteStart, tableEnd - paletteStart), count);
+  head.rowsOffset = rowsOffset;
+  return head;
+}
+
+// Uncompressed rows are read from the file a slice at a time, straight into
+// their place in the picture.
+constexpr std::size_t kSliceBytes = 1 << 20;
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+Bitmap DecodeRowsFromFile(const PictureFileReader& file, const BmpHead& head) {
+  const dib::DibInfo& info = head.info;
+  const dib::RowLayout layout = dib::LayoutOf(info);
+  if (layout.TotalBytes(info.height) > file.Size() - head.rowsOffset)
+    throw PictureError("bitmap rows run past the end of the data");
+  const dib::RowDecoder decoder(info, head.palette);
+  Bitmap picture = Bitmap::Uninitialized(info.width, info.height);
+  const auto stride = static_cast<std::size_t>(layout.stride);
+  const std::size_t rowsPerSlice = std::max<std::size_t>(1, kSliceBytes / stride);
+  std::unique_ptr<std::uint8_t[]> slice(new std::uint8_t[rowsPerSlice * stride]);
+  for (std::size_t first = 0; first < static_cast<std::size_t>(info.height);) {
+    const std::size_t rows = std::min(rowsPerSlice, static_cast<std::size_t>(info.height) - first);
+    const std::uint64_t offset = head.rowsOffset + first * layout.stride;
+    const std::size_t needed = (rows - 1) * stride + static_cast<std::size_t>(layout.rowBytes);
+    const std::size_t wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(rows * stride, file.Size() - offset));
+    const std::int64_t got = file.ReadAt(offset, slice.get(), wanted);
+    // A file that shrinks while it is read is cut short all the same.
+    if (got < 0 || static_cast<std::size_t>(got) < needed)
+      throw PictureError("bitmap rows run past the end of the data");
+    for (std::size_t r = 0; r < rows; ++r) {
+      decoder.Decode(slice.get() + r * stride,
+                     picture.Row(decoder.PictureRow(static_cast<int>(first + r))));
+    }
+    first += rows;
+  }
+  return picture;
+}
+
+}  // namespace
+
+Bitmap DecodeBmp(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
+  const BmpHead head = ParseHead(bytes, bytes.size(), maxPixels);
+  return dib::DecodeDibRows(head.info, head.palette,
+                            bytes.subspan(static_cast<std::size_t>(head.rowsOffset)));
+}
+
+Bitmap DecodeBmpFile(const PictureFileReader& file, std::int64_t maxPixels) {
+  const std::size_t startSize =
+      static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kHeadBytes));
+  std::vector<std::uint8_t> start(startSize);
+  if (file.ReadAt(0, start.data(), startSize) != static_cast<std::int64_t>(startSize))
+    throw PictureError("cannot read " + file.Path());
+  if (startSize == file.Size()) return DecodeBmp(start, maxPixels);
+  const BmpHead head = ParseHead(start, file.Size(), maxPixels);
+  if (dib::IsRle(head.info)) {
+    const PictureFileReader::Contents contents = file.ReadAll();
+    return DecodeBmp(contents.Span(), maxPixels);
+  }
+  return DecodeRowsFromFile(file, head);
 }
 
 std::vector<std::uint8_t> EncodeBmp(const Bitmap& picture) {

@@ -46,8 +46,16 @@ enum class DecoderKind { Jpeg, Gif, Png, General };
 DecoderKind DecoderForFileName(std::string_view fileName);
 
 // Decoders over memory; each throws PictureError. Transparent pixels are
-// composed over white; GIF gives its first frame on a white logical screen.
-// `maxPixels` lowers the size limit (the fuzz targets use it to stay fast).
+// composed over white; GIF gives its first frame on a white logical screen;
+// JPEG applies the EXIF orientation (all eight values), so that a phone photo
+// taken upright comes out upright. `maxPixels` lowers the size limit (the
+// fuzz targets use it to stay fast, the service to bound its work).
+//
+// Damaged and hostile files are refused without taking memory for the
+// picture they announce: a header announcing more pixels than the file's
+// data can hold is refused before anything is allocated, and a file that
+// ends early or holds corrupt data is refused as soon as that shows (libjpeg's
+// corrupt-data warnings included), having cost only the rows read so far.
 Bitmap DecodeJpeg(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
 Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
 Bitmap DecodeGif(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = kMaxPicturePixels);
@@ -55,11 +63,14 @@ Bitmap DecodeBmp(std::span<const std::uint8_t> bytes, std::int64_t maxPixels = k
 
 // Decodes with the decoder that `kind` names (General reads Windows bitmaps).
 Bitmap DecodePicture(std::span<const std::uint8_t> bytes, DecoderKind kind);
+Bitmap DecodePicture(std::span<const std::uint8_t> bytes, DecoderKind kind, std::int64_t maxPixels);
 
 // Reads and decodes a file with the decoder its name selects; the contents
 // are not inspected to choose it. Throws PictureError (also for a file that
-// cannot be read).
+// cannot be read). A JPEG photo with an orientation tag comes out the way
+// up it was taken.
 Bitmap DecodePictureFile(const std::string& path);
+Bitmap DecodePictureFile(const std::string& path, std::int64_t maxPixels);
 
 // A packed DIB (BITMAPINFOHEADER or the old OS/2 header, colour table, rows)
 // painted 1:1 into a bitmap of its size. Throws PictureError.

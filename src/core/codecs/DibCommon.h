@@ -55,8 +55,48 @@ std::vector<Color> ReadPalette(const DibInfo& info, std::span<const std::uint8_t
 
 // Decodes the pixel rows that start at `rows` (and run to the end of the
 // data). An index outside the palette gives black; pixels that RLE data
-// skips stay white. Throws PictureError when uncompressed rows do not fit.
+// skips stay white. Throws PictureError when uncompressed rows do not fit, or
+// when RLE data is too short to paint the picture it announces.
 Bitmap DecodeDibRows(const DibInfo& info, const std::vector<Color>& palette,
                      std::span<const std::uint8_t> rows);
+
+bool IsRle(const DibInfo& info);
+
+// The layout of uncompressed rows: each starts `stride` bytes after the one
+// before it and holds `rowBytes` bytes of pixels.
+struct RowLayout {
+  std::uint64_t stride = 0;
+  std::uint64_t rowBytes = 0;
+  // Bytes from the first row's start to the last row's end.
+  std::uint64_t TotalBytes(std::int32_t height) const {
+    return stride * (static_cast<std::uint64_t>(height) - 1) + rowBytes;
+  }
+};
+RowLayout LayoutOf(const DibInfo& info);
+
+// Turns one uncompressed row of the file into a row of the picture.
+class RowDecoder {
+ public:
+  RowDecoder(const DibInfo& info, const std::vector<Color>& palette);
+  void Decode(const std::uint8_t* in, std::uint8_t* out) const;
+  // The picture row that the file's `index`-th row is.
+  int PictureRow(int index) const { return topDown_ ? index : height_ - 1 - index; }
+
+ private:
+  struct Channel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint64_t max = 0;
+  };
+  static Channel MakeChannel(std::uint32_t mask);
+  static std::uint8_t Level(const Channel& channel, std::uint32_t pixel);
+
+  const std::vector<Color>& palette_;
+  int width_;
+  int height_;
+  int bitCount_;
+  bool topDown_;
+  Channel channels_[3];
+};
 
 }  // namespace quillet::dib

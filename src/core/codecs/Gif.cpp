@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/codecs/Codecs.h"
@@ -108,17 +109,21 @@ void DrawLine(Bitmap& screen, const GifImageDesc& frame, int frameRow, const Gif
               const ColorMapObject& colors, int transparent) {
   const int y = frame.Top + frameRow;
   if (y < 0 || y >= screen.Height()) return;
+  std::uint8_t* out = screen.Row(y);
   for (int x = 0; x < frame.Width; ++x) {
     const int sx = frame.Left + x;
     if (sx >= screen.Width()) break;
     const int index = line[x];
     if (index == transparent) continue;
+    std::uint8_t* p = out + static_cast<std::size_t>(sx) * 3;
     if (index >= colors.ColorCount) {
-      screen.SetPixel(sx, y, 0);
+      p[0] = p[1] = p[2] = 0;
       continue;
     }
     const GifColorType& c = colors.Colors[index];
-    screen.SetPixel(sx, y, MakeColor(c.Red, c.Green, c.Blue));
+    p[0] = c.Red;
+    p[1] = c.Green;
+    p[2] = c.Blue;
   }
 }
 
@@ -191,13 +196,24 @@ Bitmap DecodeGif(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   const ColorMapObject* colors = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
   if (!colors) throw PictureError("GIF: picture has no colour map");
 
-  Bitmap screen(width, height);
-  if (frame.Width == 0 || frame.Height == 0) return screen;
-  std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+  if (frame.Width == 0 || frame.Height == 0) return Bitmap(width, height);
+  const std::int64_t framePixels = static_cast<std::int64_t>(frame.Width) * frame.Height;
+  if (framePixels > holdable) throw PictureError("GIF: the file is too short for its frame size");
+
+  // The frame's indices are read whole first, taking memory only as its rows
+  // come; the white screen is made only for a frame that was all there.
+  const auto lineLength = static_cast<std::size_t>(frame.Width);
+  std::unique_ptr<GifPixelType[]> indices(
+      new GifPixelType[lineLength * static_cast<std::size_t>(frame.Height)]);
   for (int row : RowOrder(frame.Height, frame.Interlace)) {
-    if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR)
+    if (DGifGetLine(gif.get(), indices.get() + lineLength * static_cast<std::size_t>(row),
+                    frame.Width) == GIF_ERROR)
       Fail("damaged picture data", gif->Error);
-    DrawLine(screen, frame, row, line.data(), *colors, transparent);
+  }
+  Bitmap screen(width, height);
+  for (int row = 0; row < frame.Height; ++row) {
+    DrawLine(screen, frame, row, indices.get() + lineLength * static_cast<std::size_t>(row),
+             *colors, transparent);
   }
   return screen;
 }

@@ -1,27 +1,58 @@
-#include <filesystem>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "core/codecs/Codecs.h"
+#include "core/codecs/PictureFileReader.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Text.h"
 
 namespace quillet {
-namespace {
 
-std::vector<std::uint8_t> ReadPictureBytes(const std::string& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) throw PictureError("cannot read " + path + ": " + error.message());
-  if (size > static_cast<std::uintmax_t>(kMaxPictureFileBytes))
+PictureFileReader::PictureFileReader(const std::string& path) : path_(path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw PictureError("cannot read " + path + ": " + std::strerror(errno));
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd_);
+    throw PictureError("cannot read " + path + ": not a file");
+  }
+  size_ = static_cast<std::uint64_t>(status.st_size);
+  if (size_ > static_cast<std::uint64_t>(kMaxPictureFileBytes)) {
+    ::close(fd_);
     throw PictureError("file is too large to be a picture: " + path);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
-    throw PictureError("cannot read " + path);
-  return bytes;
+  }
 }
 
-}  // namespace
+PictureFileReader::~PictureFileReader() {
+  ::close(fd_);
+}
+
+std::int64_t PictureFileReader::ReadAt(std::uint64_t offset, std::uint8_t* out,
+                                       std::size_t count) const {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+PictureFileReader::Contents PictureFileReader::ReadAll() const {
+  Contents contents;
+  contents.size = static_cast<std::size_t>(size_);
+  contents.bytes.reset(new std::uint8_t[contents.size > 0 ? contents.size : 1]);
+  const std::int64_t got = ReadAt(0, contents.bytes.get(), contents.size);
+  if (got < 0 || static_cast<std::size_t>(got) != contents.size)
+    throw PictureError("cannot read " + path_);
+  return contents;
+}
 
 std::optional<LogoFormat> WritableFormatOfFileName(std::string_view fileName) {
   const std::string extension = LowerAscii(ExtensionOf(fileName));
@@ -65,23 +96,44 @@ std::string_view ExtensionOfFormat(LogoFormat format) {
 }
 
 Bitmap DecodePicture(std::span<const std::uint8_t> bytes, DecoderKind kind) {
+  return DecodePicture(bytes, kind, kMaxPicturePixels);
+}
+
+Bitmap DecodePicture(std::span<const std::uint8_t> bytes, DecoderKind kind,
+                     std::int64_t maxPixels) {
   switch (kind) {
     case DecoderKind::Jpeg:
-      return DecodeJpeg(bytes);
+      return DecodeJpeg(bytes, maxPixels);
     case DecoderKind::Gif:
-      return DecodeGif(bytes);
+      return DecodeGif(bytes, maxPixels);
     case DecoderKind::Png:
-      return DecodePng(bytes);
+      return DecodePng(bytes, maxPixels);
     case DecoderKind::General:
       break;
   }
   // The general loader knows Windows bitmaps only.
-  return DecodeBmp(bytes);
+  return DecodeBmp(bytes, maxPixels);
 }
 
 Bitmap DecodePictureFile(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadPictureBytes(path);
-  return DecodePicture(bytes, DecoderForFileName(path));
+  return DecodePictureFile(path, kMaxPicturePixels);
+}
+
+Bitmap DecodePictureFile(const std::string& path, std::int64_t maxPixels) {
+  const PictureFileReader file(path);
+  // JPEG and bitmap files are read as they are decoded: a large one never
+  // sits in memory beside its picture.
+  switch (DecoderForFileName(path)) {
+    case DecoderKind::Jpeg:
+      return DecodeJpegFile(file, maxPixels);
+    case DecoderKind::General:
+      return DecodeBmpFile(file, maxPixels);
+    case DecoderKind::Gif:
+    case DecoderKind::Png:
+      break;
+  }
+  const PictureFileReader::Contents contents = file.ReadAll();
+  return DecodePicture(contents.Span(), DecoderForFileName(path), maxPixels);
 }
 
 std::vector<std::uint8_t> EncodePicture(const Bitmap& picture, LogoFormat format, int jpegQuality,

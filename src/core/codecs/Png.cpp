@@ -59,7 +59,7 @@ struct Layout {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   int bitsPerPixel = 8;  // as stored in the file, before any expansion
-  int passes = 1;
+  int passes = 1;        // 7 for an interlaced picture
 };
 
 // Deflate turns one byte into at most 1032 (a 258-byte match coded in two
@@ -80,7 +80,8 @@ bool ReadHeader(ReadSession& s, Layout& layout) {
   if (png_get_valid(s.png, s.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(s.png);
   if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(s.png);
   png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
-  layout.passes = png_set_interlace_handling(s.png);
+  // The passes of an interlaced picture are read as they are (see ReadPixels).
+  layout.passes = png_get_interlace_type(s.png, s.info) == PNG_INTERLACE_ADAM7 ? 7 : 1;
   png_read_update_info(s.png, s.info);
   if (png_get_rowbytes(s.png, s.info) != static_cast<png_size_t>(layout.width) * 4)
     png_error(s.png, "unexpected row layout");
@@ -98,23 +99,32 @@ void ComposeRow(const std::uint8_t* rgba, std::uint8_t* rgb, std::uint32_t width
   }
 }
 
-// Non-interlaced pictures go one row at a time; interlaced ones need every
-// row at hand for each pass, so `rows` then holds the whole picture.
-bool ReadPixels(ReadSession& s, const Layout& layout, Bitmap& picture, std::uint8_t* rows) {
+// Rows come one at a time into `row` and are composed over white into their
+// place. An interlaced picture comes as seven smaller pictures (passes), each
+// holding every pixel of its grid exactly once, so every pixel is composed as
+// it arrives and no second full-size buffer is needed. With `picture` null
+// the rows are only read, to learn whether the file is whole.
+bool ReadPixels(ReadSession& s, const Layout& layout, Bitmap* picture, std::uint8_t* row) {
   if (setjmp(png_jmpbuf(s.png))) return false;
-  const std::size_t rowBytes = static_cast<std::size_t>(layout.width) * 4;
   if (layout.passes == 1) {
     for (std::uint32_t y = 0; y < layout.height; ++y) {
-      png_read_row(s.png, rows, nullptr);
-      ComposeRow(rows, picture.Row(static_cast<int>(y)), layout.width);
+      png_read_row(s.png, row, nullptr);
+      if (picture) ComposeRow(row, picture->Row(static_cast<int>(y)), layout.width);
     }
   } else {
-    for (int pass = 0; pass < layout.passes; ++pass) {
-      for (std::uint32_t y = 0; y < layout.height; ++y)
-        png_read_row(s.png, rows + y * rowBytes, nullptr);
+    for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass) {
+      const std::uint32_t rows = PNG_PASS_ROWS(layout.height, pass);
+      const std::uint32_t columns = PNG_PASS_COLS(layout.width, pass);
+      if (rows == 0 || columns == 0) continue;  // libpng skips empty passes too
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        png_read_row(s.png, row, nullptr);
+        if (!picture) continue;
+        std::uint8_t* out = picture->Row(static_cast<int>(PNG_ROW_FROM_PASS_ROW(r, pass)));
+        const std::uint8_t* in = row;
+        for (std::uint32_t c = 0; c < columns; ++c, in += 4)
+          ComposeRow(in, out + std::size_t{PNG_COL_FROM_PASS_COL(c, pass)} * 3, 1);
+      }
     }
-    for (std::uint32_t y = 0; y < layout.height; ++y)
-      ComposeRow(rows + y * rowBytes, picture.Row(static_cast<int>(y)), layout.width);
   }
   png_read_end(s.png, nullptr);
   return true;
@@ -173,6 +183,11 @@ bool Compress(WriteSession& s, const Bitmap& picture) {
 
 }  // namespace
 
+// The passes of an interlaced picture reach every part of it from the first
+// one on: a large one is read through once before its memory is taken, so
+// that a file cut short or damaged halfway is refused having cost none.
+constexpr std::uint64_t kCheckInterlacedAbove = 64ull << 20;
+
 Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   ReadSession session(bytes);
   Layout layout;
@@ -185,10 +200,16 @@ Bitmap DecodePng(std::span<const std::uint8_t> bytes, std::int64_t maxPixels) {
   const std::uint64_t packedBytes = (static_cast<std::uint64_t>(pixels) * layout.bitsPerPixel) / 8;
   if (packedBytes > kMaxInflateRatio * bytes.size())
     throw PictureError("PNG: the file is too short for its picture size");
-  Bitmap picture(static_cast<int>(layout.width), static_cast<int>(layout.height));
-  std::vector<std::uint8_t> rows(static_cast<std::size_t>(layout.width) * 4 *
-                                 (layout.passes == 1 ? 1 : layout.height));
-  if (!ReadPixels(session, layout, picture, rows.data())) Fail(session.error);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.width) * 4);
+  if (layout.passes > 1 && static_cast<std::uint64_t>(pixels) * 3 > kCheckInterlacedAbove) {
+    ReadSession check(bytes);
+    Layout again;
+    if (!ReadHeader(check, again) || !ReadPixels(check, again, nullptr, row.data()))
+      Fail(check.error);
+  }
+  Bitmap picture =
+      Bitmap::Uninitialized(static_cast<int>(layout.width), static_cast<int>(layout.height));
+  if (!ReadPixels(session, layout, &picture, row.data())) Fail(session.error);
   return picture;
 }
 

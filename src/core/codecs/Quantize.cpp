@@ -2,22 +2,24 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <numeric>
 #include <stdexcept>
 #include <vector>
 
 // Colour reduction in four steps. A picture of few colours keeps them
 // exactly. Otherwise the pixels are counted in cells of the colour cube (the
 // top five bits of each channel), and an octree over the cells is pruned to
-// the palette size, deepest level first, smallest branches first. One round
-// of k-means over the cells then fits the palette to the picture's clusters.
+// the palette size, cheapest fold first (see PruneOctree). Half a round of
+// k-means over the cells then fits the palette to the picture's clusters.
 // Last, pixels are mapped to the palette with Floyd–Steinberg error diffusion
 // in serpentine order, which avoids the diagonal "worms" of left-to-right
-// scanning; the nearest palette colour of each cell is looked up once and
-// remembered. Everything but the last step works on cells, not pixels.
+// scanning, each to its exactly nearest palette colour (a colour near but not
+// nearest adds noise that the diffusion spreads over flat areas); the
+// candidates of each small cell of the cube are found once and remembered.
+// Everything but the last step works on cells, not pixels.
 
 namespace quillet {
 namespace {
@@ -201,41 +203,64 @@ std::array<OctreeLevel, kCellBits + 1> BuildOctree(const Cells& cells) {
   return levels;
 }
 
-// Pruning goes up from the cells: while there are too many leaves, the nodes
-// one level up become leaves, the smallest first.
-std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxLeaves) {
+// Pruning folds one node at a time into its parent, the cheapest first,
+// until few enough colours are left: the pixels of the node (its children
+// folded into it before) then share the parent's colour, beside the parent's
+// other children. Folding a node costs its pixels times the volume of its cube: all
+// those pixels take one colour for that much of the colour cube. So the many
+// pixels of a smooth area keep fine steps, and a small patch of a distinct
+// colour keeps its colour instead of being given up with its level, as
+// pruning whole levels by the number of pixels would do (the highlights of a
+// photo, the text of a screenshot). Nodes are not folded into the root.
+std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxColors) {
   const std::array<OctreeLevel, kCellBits + 1> levels = BuildOctree(cells);
-  int leafLevel = kCellBits;
-  std::size_t leafCount = levels[kCellBits].keys.size();
-  while (leafCount > maxLeaves && leafLevel > 1) {
-    const OctreeLevel& leaves = levels[leafLevel];
-    const OctreeLevel& up = levels[leafLevel - 1];
-    const std::size_t saving = leaves.keys.size() - up.keys.size();
-    if (leafCount - saving > maxLeaves) {
-      leafCount -= saving;
-      --leafLevel;
-      continue;
+  std::size_t colors = levels[kCellBits].keys.size();
+  if (colors <= maxColors) return levels[kCellBits].sums;
+
+  // The nodes by cost, deeper ones first at equal cost, each as one number:
+  // the cost (pixels, at most 2^28 of them counted, times the side cubed, at
+  // most 2^18), then the level, then the slot (fewer than 2^15 a level). A
+  // node costs at least eight times as much as any of its children, so by
+  // the time a node is folded its children have all been folded into it.
+  constexpr int kTieBits = 17;
+  std::vector<std::uint64_t> order;
+  for (int level = 2; level <= kCellBits; ++level) {
+    const int shift = 3 * (8 - level);
+    for (std::uint32_t slot = 0; slot < levels[level].keys.size(); ++slot) {
+      const std::uint64_t pixels =
+          std::min<std::uint64_t>(levels[level].sums[slot].count, (std::uint64_t{1} << 28) - 1);
+      const std::uint64_t tie = (std::uint64_t(kCellBits - level) << 15) | slot;
+      order.push_back((pixels << shift << kTieBits) | tie);
     }
-    // Only some nodes of the level above become leaves.
-    std::vector<std::uint32_t> order(up.keys.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&up](std::uint32_t a, std::uint32_t b) {
-      return up.sums[a].count < up.sums[b].count;
-    });
-    std::vector<ColorSum> result;
-    std::vector<bool> merged(up.keys.size(), false);
-    for (std::uint32_t slot : order) {
-      if (leafCount <= maxLeaves) break;
-      leafCount -= up.children[slot] - 1;
-      merged[slot] = true;
-      result.push_back(up.sums[slot]);
-    }
-    for (std::size_t i = 0; i < leaves.keys.size(); ++i) {
-      if (!merged[leaves.parents[i]]) result.push_back(leaves.sums[i]);
-    }
-    return result;
   }
-  return levels[leafLevel].sums;
+  std::sort(order.begin(), order.end());
+
+  // The pixels each node stands for itself (at first only the cells), and
+  // whether it has been folded away.
+  std::array<std::vector<ColorSum>, kCellBits + 1> own;
+  std::array<std::vector<bool>, kCellBits + 1> folded;
+  for (int level = 1; level <= kCellBits; ++level) {
+    own[level].assign(levels[level].keys.size(), ColorSum{});
+    folded[level].assign(levels[level].keys.size(), false);
+  }
+  own[kCellBits] = levels[kCellBits].sums;
+  for (const std::uint64_t key : order) {
+    if (colors <= maxColors) break;
+    const int level = kCellBits - int((key >> 15) & 3);
+    const auto slot = static_cast<std::uint32_t>(key & 0x7FFF);
+    ColorSum& into = own[level - 1][levels[level].parents[slot]];
+    if (into.count > 0) --colors;  // two colours become one
+    into.Add(own[level][slot]);
+    folded[level][slot] = true;
+  }
+
+  std::vector<ColorSum> result;
+  for (int level = 1; level <= kCellBits; ++level) {
+    for (std::uint32_t slot = 0; slot < levels[level].keys.size(); ++slot) {
+      if (!folded[level][slot] && own[level][slot].count > 0) result.push_back(own[level][slot]);
+    }
+  }
+  return result;
 }
 
 // The octree cannot go below the children of its root (up to 8 colours); for
@@ -306,18 +331,30 @@ class NearestColor {
     return bestIndex;
   }
 
+  struct Candidate {
+    std::int32_t near;  // squared distance from the box
+    std::int16_t r, g, b;
+    std::uint8_t index;
+  };
+  struct Candidates {
+    const Candidate* begin;
+    const Candidate* end;
+  };
+  // The palette colours that can be nearest to some point of the box that
+  // holds (r, g, b), nearest to the box first.
+  Candidates CandidatesNear(int r, int g, int b) {
+    const std::uint32_t box = KeyOf(r, g, b, kBoxBits);
+    if (boxStart_[box] < 0) FillBox(box);
+    const Candidate* first = candidates_.data() + boxStart_[box];
+    return {first, first + boxCount_[box]};
+  }
+
  private:
   static constexpr int kBoxBits = 3;
   static constexpr int kSides = 1 << kBoxBits;
   static constexpr int kBoxShift = 8 - kBoxBits;
   static constexpr int kBoxSide = 1 << kBoxShift;
   static constexpr int kBoxes = 1 << (3 * kBoxBits);
-
-  struct Candidate {
-    std::int32_t near;  // squared distance from the box
-    std::int16_t r, g, b;
-    std::uint8_t index;
-  };
 
   void FillBox(std::uint32_t box) {
     const std::size_t mask = kSides - 1;
@@ -357,45 +394,101 @@ class NearestColor {
   std::array<std::vector<std::int32_t>, 3> axisNear_, axisFar_;
 };
 
-// The nearest palette colour of the centre of each small cell of the cube,
-// found when a pixel first falls in the cell. Error diffusion makes up for
-// the difference to the pixel's own nearest colour. A byte a cell and a bit
-// telling whether it is filled keep the cache small enough for the processor's
-// first-level cache; a row of cells shares red and green.
+// The nearest palette colour of a colour, for the dithering, which asks for
+// one a pixel. The cube is cut into small cells (five bits a channel); when
+// a colour first falls in a cell, the kKept palette colours nearest to the
+// cell's centre are kept, and each pixel takes the nearer of them: most
+// often its exactly nearest colour. (A colour near but not nearest adds noise
+// that the error diffusion spreads over flat areas; the nearest colour to the
+// cell's centre alone often is such a colour.) Each pixel's choice waits for
+// the error of the one before it, so the lookup is kept short: a small table
+// that stays in the processor's first cache, two distances, no branch.
 class NearestColorCache {
  public:
   explicit NearestColorCache(const std::vector<Color>& palette)
-      : search_(palette),
-        cache_(std::size_t{1} << (3 * kBits)),
-        filled_(std::size_t{1} << (2 * kBits), 0) {}
+      : search_(palette), cells_(std::size_t{1} << (3 * kBits)) {
+    for (Color c : palette)
+      colors_.push_back(
+          PackedColor{std::int16_t(RedOf(c)), std::int16_t(GreenOf(c)), std::int16_t(BlueOf(c))});
+  }
 
   std::uint8_t Find(int r, int g, int b) {
-    const std::uint32_t row = (std::uint32_t(r >> kShift) << kBits) | std::uint32_t(g >> kShift);
-    const std::uint32_t column = std::uint32_t(b >> kShift);
-    if (((filled_[row] >> column) & 1u) == 0) Fill(row, column);
-    return cache_[(row << kBits) | column];
+    const std::uint32_t cell = (std::uint32_t(r >> kShift) << (2 * kBits)) |
+                               (std::uint32_t(g >> kShift) << kBits) | std::uint32_t(b >> kShift);
+    if (((filled_[cell / 64] >> (cell % 64)) & 1u) == 0) Fill(cell);
+    const Entry& entry = cells_[cell];
+    // Distance and index in one number; the smallest is the answer.
+    int best = Key(r, g, b, entry.index[0]);
+    for (int i = 1; i < kKept; ++i)
+      best = std::min(best, Key(r, g, b, entry.index[i]));
+    return static_cast<std::uint8_t>(best);
   }
 
  private:
   static constexpr int kBits = 5;
   static constexpr int kShift = 8 - kBits;
-  static constexpr int kHalf = 1 << (kShift - 1);
+  static constexpr int kSide = 1 << kShift;
+  static constexpr int kKept = 2;
 
-  [[gnu::noinline]] void Fill(std::uint32_t row, std::uint32_t column) {
-    const int r = int(row >> kBits) << kShift, g = int(row & ((1u << kBits) - 1)) << kShift,
-              b = int(column) << kShift;
-    cache_[(row << kBits) | column] = search_.Find(r | kHalf, g | kHalf, b | kHalf);
-    filled_[row] |= 1u << column;
+  struct PackedColor {
+    std::int16_t r, g, b;
+  };
+  struct Entry {
+    std::uint8_t index[kKept];
+  };
+
+  int Key(int r, int g, int b, std::uint8_t index) const {
+    return (Distance(r, g, b, index) << 8) | index;
+  }
+  int Distance(int r, int g, int b, std::uint8_t index) const {
+    const PackedColor& c = colors_[index];
+    const int dr = r - c.r, dg = g - c.g, db = b - c.b;
+    return dr * dr + dg * dg + db * db;
+  }
+
+  [[gnu::noinline]] void Fill(std::uint32_t cell) {
+    const int low[3] = {int(cell >> (2 * kBits)) << kShift,
+                        int((cell >> kBits) & ((1u << kBits) - 1)) << kShift,
+                        int(cell & ((1u << kBits) - 1)) << kShift};
+    // The colours nearest to the cell's centre. The box's candidates come
+    // nearest to the box first, and none is nearer to the centre than to the
+    // box: the search ends at the first that cannot be nearer than the last
+    // kept.
+    const NearestColor::Candidates box = search_.CandidatesNear(low[0], low[1], low[2]);
+    const int half = kSide / 2;
+    const int cr = low[0] + half, cg = low[1] + half, cb = low[2] + half;
+    int keptKey[kKept] = {};
+    int count = 0;
+    for (const auto* c = box.begin; c != box.end; ++c) {
+      if (count == kKept && c->near >= keptKey[kKept - 1] >> 8) break;
+      const int key = Key(cr, cg, cb, c->index);
+      int at = count < kKept ? count++ : kKept;
+      while (at > 0 && keptKey[at - 1] > key) {
+        if (at < kKept) keptKey[at] = keptKey[at - 1];
+        --at;
+      }
+      if (at < kKept) keptKey[at] = key;
+    }
+    // A palette of fewer colours repeats its nearest.
+    Entry& entry = cells_[cell];
+    for (int i = 0; i < kKept; ++i)
+      entry.index[i] = static_cast<std::uint8_t>(keptKey[i < count ? i : 0]);
+    filled_[cell / 64] |= std::uint64_t{1} << (cell % 64);
   }
 
   NearestColor search_;
-  std::vector<std::uint8_t> cache_;
-  std::vector<std::uint32_t> filled_;  // one bit a cell
+  std::vector<PackedColor> colors_;
+  std::vector<Entry> cells_;
+  std::array<std::uint64_t, (std::size_t{1} << (3 * kBits)) / 64> filled_{};
 };
 
-// Moves each palette colour to the mean of the cells nearest to it (a round
-// of k-means): the octree's cuts follow the bits of the colour values, not
-// the picture.
+// Moves each palette colour half way to the mean of the cells nearest to it
+// (half a round of k-means): the octree's cuts follow the bits of the colour
+// values, not the picture. The whole way would draw the colours at the edge
+// of the picture's range inwards, and the dithering would pay for the range
+// lost more than it gains.
+constexpr double kRefineShare = 0.5;
+
 void Refine(std::vector<Color>& palette, const Cells& cells) {
   NearestColor nearest(palette);
   std::vector<ColorSum> members(palette.size());
@@ -404,7 +497,13 @@ void Refine(std::vector<Color>& palette, const Cells& cells) {
     members[nearest.Find(RedOf(mean), GreenOf(mean), BlueOf(mean))].Add(cell);
   }
   for (std::size_t i = 0; i < palette.size(); ++i) {
-    if (members[i].count > 0) palette[i] = members[i].Average();
+    if (members[i].count == 0) continue;
+    const Color mean = members[i].Average(), old = palette[i];
+    auto toward = [](int from, int to) {
+      return static_cast<std::uint8_t>(from + std::lround((to - from) * kRefineShare));
+    };
+    palette[i] = MakeColor(toward(RedOf(old), RedOf(mean)), toward(GreenOf(old), GreenOf(mean)),
+                           toward(BlueOf(old), BlueOf(mean)));
   }
 }
 

@@ -72,6 +72,50 @@ const Bitmap& TSourceImage::BuildView() {
   return ViewPicture;
 }
 
+void TSourceImage::PrepareView() {
+  ComputeSelectionSpace();
+  ViewLayout layout =
+      LayoutView(SpaceSize(), PictureSize(), Size{PaneWidth, PaneHeight}, FitIntoPane);
+  if (layout.scaled) {
+    BuildView();
+    return;
+  }
+  ViewWidth = layout.view.width;
+  ViewHeight = layout.view.height;
+  ViewPicture = Bitmap();
+}
+
+void TSourceImage::CopyView(Bitmap& canvas, const Rect& rect, std::int32_t dx,
+                            std::int32_t dy) const {
+  if (!ViewDrawnFromPicture()) {
+    if (dx == 0 && dy == 0) {
+      CopyRectAt(canvas, ViewPicture, rect);
+    } else {
+      DrawBitmap(canvas, ViewPicture, dx, dy);
+    }
+    return;
+  }
+  // The view is the space at 1:1: white, with the picture at its offset.
+  auto intersect = [](const Rect& a, const Rect& b) {
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+  };
+  const Rect canvasInView{-dx, -dy, canvas.Width() - dx, canvas.Height() - dy};
+  const Rect part = intersect(intersect(rect, Rect{0, 0, ViewWidth, ViewHeight}), canvasInView);
+  if (part.Width() <= 0 || part.Height() <= 0) return;
+  canvas.FillRect(Rect{part.left + dx, part.top + dy, part.right + dx, part.bottom + dy}, kWhite);
+  const std::int32_t ox = PictureOffsetX(), oy = PictureOffsetY();
+  const Rect inPicture = intersect(part, Rect{ox, oy, ox + PictureWidth, oy + PictureHeight});
+  if (inPicture.Width() <= 0 || inPicture.Height() <= 0) return;
+  const std::size_t bytes = static_cast<std::size_t>(inPicture.Width()) * 3;
+  for (std::int32_t y = inPicture.top; y < inPicture.bottom; ++y) {
+    const std::uint8_t* from =
+        SourcePicture.Row(y - oy) + static_cast<std::size_t>(inPicture.left - ox) * 3;
+    std::uint8_t* to = canvas.Row(y + dy) + static_cast<std::size_t>(inPicture.left + dx) * 3;
+    std::copy(from, from + bytes, to);
+  }
+}
+
 Rect TSourceImage::FrameInPicture() const {
   return SpaceToPicture(FrameOf(LogoObject), Point{PictureOffsetX(), PictureOffsetY()});
 }
@@ -122,7 +166,7 @@ Rect TSourceImage::FrameForHitTest() const {
 }
 
 void TSourceImage::DrawView(Bitmap& canvas, std::int32_t x, std::int32_t y) const {
-  DrawBitmap(canvas, ViewPicture, x, y);
+  CopyView(canvas, Rect{0, 0, ViewWidth, ViewHeight}, x, y);
   DrawOutline(canvas, Rect{x, y, x + ViewWidth, y + ViewHeight}, kViewOutlineBlue);
   DrawFrame(canvas);
 }
@@ -134,10 +178,10 @@ void TSourceImage::DrawFrame(Bitmap& canvas) const {
 void TSourceImage::EraseFrame(Bitmap& canvas) const {
   const Rect frame = FrameInView();
   const auto [left, top, right, bottom] = frame;
-  CopyRectAt(canvas, ViewPicture, Rect{left, top, right, top + 1});
-  CopyRectAt(canvas, ViewPicture, Rect{left, bottom - 1, right, bottom});
-  CopyRectAt(canvas, ViewPicture, Rect{left, top, left + 1, bottom});
-  CopyRectAt(canvas, ViewPicture, Rect{right - 1, top, right, bottom});
+  CopyView(canvas, Rect{left, top, right, top + 1}, 0, 0);
+  CopyView(canvas, Rect{left, bottom - 1, right, bottom}, 0, 0);
+  CopyView(canvas, Rect{left, top, left + 1, bottom}, 0, 0);
+  CopyView(canvas, Rect{right - 1, top, right, bottom}, 0, 0);
   // A frame lying on the view's border had covered the outline.
   DrawOutline(canvas, Rect{0, 0, ViewWidth, ViewHeight}, kViewOutlineBlue);
 }

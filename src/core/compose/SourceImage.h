@@ -53,6 +53,13 @@ class TSourceImage {
   // Computes the space and builds `ViewPicture`, scaled down into the pane
   // when `FitIntoPane` is set and the space does not fit.
   const Bitmap& BuildView();
+  // The same, except that a view at 1:1 is not built: `ViewPicture` stays
+  // empty and DrawView and EraseFrame draw it from `SourcePicture` and the
+  // white bands, which saves a copy of the whole space (for a large picture
+  // shown unscaled). A scaled view is built as by BuildView.
+  void PrepareView();
+  // Whether the view is drawn from the picture instead of `ViewPicture`.
+  bool ViewDrawnFromPicture() const { return ViewPicture.Empty() && ViewWidth > 0; }
 
   Size PictureSize() const { return Size{PictureWidth, PictureHeight}; }
   Size SpaceSize() const { return Size{SpaceWidth, SpaceHeight}; }
@@ -82,6 +89,12 @@ class TSourceImage {
   void EraseFrame(Bitmap& canvas) const;
   void AdvanceAnts();
 
+ private:
+  // Copies the view's pixels of `rect` (view coordinates) into `canvas`,
+  // moved by (dx, dy); clipped to the view and to the canvas.
+  void CopyView(Bitmap& canvas, const Rect& rect, std::int32_t dx, std::int32_t dy) const;
+
+ public:
   std::int32_t PaneWidth;
   std::int32_t PaneHeight;
   bool FitIntoPane;

@@ -1,9 +1,13 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/PictureBytes.h"
+#include "core/platform/AtomicFile.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -181,6 +185,85 @@ TEST(BmpDecoder, HonoursALowerPixelLimit) {
       BmpFile({.width = 3, .height = 2, .bits = 24}, {}, RowBytes(kSix, 24, BgrValue));
   EXPECT_NO_THROW(DecodeBmp(bytes, 6));
   EXPECT_THROW(DecodeBmp(bytes, 5), PictureError);
+}
+
+// RLE data paints at most 255 pixels with two bytes; what it skips stays
+// white for free. A small picture may be mostly skipped, a large one must
+// have the data to paint itself.
+TEST(BmpDecoder, BoundsRlePicturesByTheirData) {
+  auto endOnly = [](std::int32_t width, std::int32_t height, std::uint32_t compression) {
+    return BmpFile({.width = width,
+                    .height = height,
+                    .bits = compression == 1 ? 8 : 4,
+                    .compression = compression,
+                    .colorsUsed = 2},
+                   PaletteBytes("KR"), {2, 1, 0, 1});
+  };
+  const Bitmap white = DecodeBmp(endOnly(4000, 4000, 1));
+  EXPECT_EQ(white.Width(), 4000);
+  EXPECT_EQ(white.Pixel(3999, 0), kWhite);
+  EXPECT_EQ(white.Pixel(1, 3999), MakeColor(255, 0, 0));
+  EXPECT_EQ(white.Pixel(2, 3999), kWhite);
+  for (std::uint32_t compression : {1u, 2u}) {
+    SCOPED_TRACE(compression);
+    EXPECT_THAT([&] { DecodeBmp(endOnly(16384, 16384, compression)); },
+                ::testing::ThrowsMessage<PictureError>(
+                    ::testing::HasSubstr("too short for its picture size")));
+  }
+  // Enough data for its size (pixels written one byte each), but it ends
+  // before the picture does.
+  std::vector<std::uint8_t> rows;
+  for (int row = 0; row < 40; ++row) {
+    for (int run = 0; run < 20; ++run) {
+      rows.insert(rows.end(), {0, 250});
+      rows.insert(rows.end(), 250, 1);
+    }
+    rows.insert(rows.end(), {0, 0});
+  }
+  EXPECT_THAT(
+      [&] {
+        DecodeBmp(
+            BmpFile({.width = 5000, .height = 5000, .bits = 8, .compression = 1, .colorsUsed = 2},
+                    PaletteBytes("KR"), rows));
+      },
+      ::testing::ThrowsMessage<PictureError>(::testing::HasSubstr("ends early")));
+}
+
+// Files are read a slice of rows at a time; the picture is that of the same
+// bytes in memory, and a cut file is refused.
+TEST(BmpDecoder, FilesGiveThePictureOfTheirBytes) {
+  testing::TempDir dir;
+  Bitmap picture(301, 1500);  // rows need padding; more than one slice of rows
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x)
+      picture.SetPixel(x, y, MakeColor(x & 0xFF, (y * 3) & 0xFF, (x * y) & 0xFF));
+  WritePictureFile(dir.Path() + "picture.png", picture, LogoFormat::Png, 0, 8);
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+  };
+  const std::vector<Case> cases = {
+      {"24-bit", {"BMP3:"}},
+      {"top-down 32-bit", {"-define", "bmp:top-down=true", "-alpha", "set", "BMP:"}},
+      {"16-bit", {"-define", "bmp:subtype=RGB565", "BMP:"}},
+      {"8-bit palette", {"-colors", "200", "-type", "Palette", "-compress", "None", "BMP3:"}},
+      {"RLE", {"-colors", "200", "-type", "Palette", "-compress", "RLE", "BMP3:"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {dir.Path() + "picture.png"};
+    args.insert(args.end(), c.args.begin(), c.args.end() - 1);
+    args.push_back(c.args.back() + dir.Path() + "file.bmp");
+    const testing::ProcessResult result = testing::RunProcess("/usr/bin/convert", args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string bytes = ReadWholeFile(dir.Path() + "file.bmp");
+    ASSERT_GT(bytes.size(), 64u * 1024u);
+    const std::vector<std::uint8_t> memory(bytes.begin(), bytes.end());
+    EXPECT_EQ(DecodePictureFile(dir.Path() + "file.bmp"), DecodeBmp(memory));
+    WriteFileAtomically(dir.Path() + "cut.bmp", bytes.substr(0, bytes.size() - 100));
+    EXPECT_THROW(DecodePictureFile(dir.Path() + "cut.bmp"), PictureError);
+  }
+  EXPECT_EQ(DecodePictureFile(dir.Path() + "file.bmp").Width(), 301);
 }
 
 }  // namespace

@@ -8,6 +8,9 @@
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/PictureBytes.h"
+#include "core/platform/AtomicFile.h"
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -177,6 +180,44 @@ TEST(PngCodec, ReadsInterlacedPictures) {
   std::vector<std::uint8_t> bytes = WritePng(spec);
   EXPECT_EQ(bytes[8 + 8 + 12], 1) << "the fixture is interlaced";
   EXPECT_EQ(DecodePng(bytes), expected);
+}
+
+// The seven passes of an interlaced file are put together into the picture
+// of the same file written without interlacing, for every kind of pixel.
+TEST(PngCodec, InterlacedFilesGiveThePictureOfPlainOnes) {
+  testing::TempDir dir;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+  };
+  const std::vector<Case> cases = {
+      {"RGB", {"PNG24:"}},
+      {"RGBA", {"-alpha", "set", "-channel", "A", "-fx", "(i+j)%3/2", "+channel", "PNG32:"}},
+      {"16-bit RGB", {"-depth", "16", "PNG48:"}},
+      {"palette", {"-colors", "13", "PNG8:"}},
+      {"grey 1-bit", {"-monochrome", "PNG:"}},
+      {"grey + alpha",
+       {"-colorspace", "Gray", "-alpha", "set", "-channel", "A", "-fx", "i/w", "+channel", "PNG:"}},
+  };
+  // Odd sizes leave some passes short or empty.
+  for (const char* size : {"37x23", "3x2", "1x9"}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + size);
+      Bitmap decoded[2];
+      for (int interlaced = 0; interlaced < 2; ++interlaced) {
+        std::vector<std::string> args = {"-seed", "3", "-size", size, "plasma:fractal"};
+        if (interlaced) args.insert(args.end(), {"-interlace", "PNG"});
+        args.insert(args.end(), c.args.begin(), c.args.end() - 1);
+        args.push_back(c.args.back() + dir.Path() + "file.png");
+        const testing::ProcessResult result = testing::RunProcess("/usr/bin/convert", args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string bytes = ReadWholeFile(dir.Path() + "file.png");
+        ASSERT_EQ(bytes[28], interlaced) << "interlace method";
+        decoded[interlaced] = DecodePictureFile(dir.Path() + "file.png");
+      }
+      EXPECT_EQ(decoded[1], decoded[0]) << Describe(decoded[1]) << "\n" << Describe(decoded[0]);
+    }
+  }
 }
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {

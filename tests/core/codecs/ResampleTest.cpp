@@ -146,24 +146,31 @@ Bitmap FineChecks() {
 Bitmap Text() {
   return TextLike(237, 181);
 }
+Bitmap BigPhoto() {
+  return PhotoLike(1501, 1203);
+}
 
-INSTANTIATE_TEST_SUITE_P(Ratios, ResampleExactnessTest,
-                         ::testing::Values(ExactnessCase{"PhotoReduceFiveTimes", Photo, 47, 36},
-                                           ExactnessCase{"PhotoReduceALittle", Photo, 200, 150},
-                                           ExactnessCase{"PhotoSameSize", Photo, 237, 181},
-                                           ExactnessCase{"PhotoEnlarge", Photo, 500, 411},
-                                           ExactnessCase{"PhotoWiderAndShorter", Photo, 400, 60},
-                                           ExactnessCase{"PhotoNarrowerAndTaller", Photo, 90, 300},
-                                           ExactnessCase{"ChecksReduce", Checks, 64, 64},
-                                           ExactnessCase{"ChecksSameSize", Checks, 237, 181},
-                                           ExactnessCase{"ChecksEnlarge", Checks, 411, 300},
-                                           ExactnessCase{"FineChecksReduce", FineChecks, 37, 29},
-                                           ExactnessCase{"FineChecksSameSize", FineChecks, 120, 90},
-                                           ExactnessCase{"FineChecksEnlarge", FineChecks, 333, 250},
-                                           ExactnessCase{"TextReduce", Text, 100, 77},
-                                           ExactnessCase{"TextSameSize", Text, 237, 181},
-                                           ExactnessCase{"TextEnlarge", Text, 480, 362}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Ratios, ResampleExactnessTest,
+    ::testing::Values(ExactnessCase{"PhotoReduceFiveTimes", Photo, 47, 36},
+                      ExactnessCase{"PhotoReduceALittle", Photo, 200, 150},
+                      ExactnessCase{"PhotoSameSize", Photo, 237, 181},
+                      ExactnessCase{"PhotoEnlarge", Photo, 500, 411},
+                      ExactnessCase{"PhotoWiderAndShorter", Photo, 400, 60},
+                      ExactnessCase{"PhotoNarrowerAndTaller", Photo, 90, 300},
+                      ExactnessCase{"ChecksReduce", Checks, 64, 64},
+                      ExactnessCase{"ChecksSameSize", Checks, 237, 181},
+                      ExactnessCase{"ChecksEnlarge", Checks, 411, 300},
+                      ExactnessCase{"FineChecksReduce", FineChecks, 37, 29},
+                      ExactnessCase{"FineChecksSameSize", FineChecks, 120, 90},
+                      ExactnessCase{"FineChecksEnlarge", FineChecks, 333, 250},
+                      ExactnessCase{"TextReduce", Text, 100, 77},
+                      ExactnessCase{"TextSameSize", Text, 237, 181},
+                      ExactnessCase{"TextEnlarge", Text, 480, 362},
+                      // Many taps a sample: 20 and 70 times smaller.
+                      ExactnessCase{"BigPhotoReduceTwentyTimes", BigPhoto, 75, 60},
+                      ExactnessCase{"BigPhotoReduceSeventyTimes", BigPhoto, 21, 17}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ResampleTest, ConstantPictureStaysConstantAtEveryRatio) {
   const Color colour = MakeColor(12, 200, 77);

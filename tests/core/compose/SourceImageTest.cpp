@@ -234,6 +234,68 @@ TEST(SourceImageDrawing, DraggingTheLeftEdgeMovesTheNodesFrameAndRedraws) {
   EXPECT_EQ(FrameOf(logo), (Rect{50, 50, 150, 150}));
 }
 
+Bitmap Gradient(int width, int height) {
+  Bitmap picture(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      picture.SetPixel(x, y, MakeColor(x * 255 / width, y * 255 / height, (x * y) & 0xFF));
+  return picture;
+}
+
+// A view at 1:1 drawn straight from the picture looks exactly like the
+// built one, while drawing, erasing and dragging the frame.
+TEST(SourceImageDrawing, AViewDrawnFromThePictureLooksLikeTheBuiltOne) {
+  struct Case {
+    const char* name;
+    Size picture;
+    FitKind fit;
+    Point at;
+  } cases[] = {{"bands above and below", {200, 100}, FitKind::Smaller, {0, 0}},
+               {"bands left and right", {90, 160}, FitKind::Bigger, {0, 0}},
+               {"drawn at an offset", {200, 100}, FitKind::Smaller, {7, 3}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TLogoDirObject builtLogo = Logo(128, 128, c.fit), drawnLogo = Logo(128, 128, c.fit);
+    TSourceImage built(50, 50, false, builtLogo, Gradient(c.picture.width, c.picture.height));
+    TSourceImage drawn(50, 50, false, drawnLogo, Gradient(c.picture.width, c.picture.height));
+    built.BuildView();
+    drawn.PrepareView();
+    EXPECT_FALSE(built.ViewDrawnFromPicture());
+    EXPECT_TRUE(drawn.ViewDrawnFromPicture());
+    EXPECT_TRUE(drawn.ViewPicture.Empty()) << "no copy of the space";
+    ASSERT_EQ(drawn.ViewSize(), built.ViewSize());
+    InitialFrame(builtLogo, built);
+    InitialFrame(drawnLogo, drawn);
+    Bitmap builtCanvas(built.ViewWidth + 10, built.ViewHeight + 10, kGreen);
+    Bitmap drawnCanvas = builtCanvas;
+    built.DrawView(builtCanvas, c.at.x, c.at.y);
+    drawn.DrawView(drawnCanvas, c.at.x, c.at.y);
+    EXPECT_EQ(drawnCanvas, builtCanvas);
+    if (c.at.x != 0) continue;  // the frame is drawn at view coordinates
+    built.EraseFrame(builtCanvas);
+    drawn.EraseFrame(drawnCanvas);
+    EXPECT_EQ(drawnCanvas, builtCanvas);
+    FrameDrag builtDrag, drawnDrag;
+    const Rect frame = FrameOf(builtLogo);
+    BeginFrameDrag(builtDrag, Point{frame.left + 1, frame.top + 20}, built);
+    BeginFrameDrag(drawnDrag, Point{frame.left + 1, frame.top + 20}, drawn);
+    EXPECT_TRUE(
+        ContinueFrameDrag(builtDrag, Point{frame.left + 31, frame.top + 20}, built, builtCanvas));
+    EXPECT_TRUE(
+        ContinueFrameDrag(drawnDrag, Point{frame.left + 31, frame.top + 20}, drawn, drawnCanvas));
+    EXPECT_EQ(drawnCanvas, builtCanvas);
+  }
+}
+
+TEST(SourceImageDrawing, AScaledViewIsBuiltAlways) {
+  TLogoDirObject logo = Logo(128, 128);
+  TSourceImage prepared(500, 300, true, logo, Gradient(1000, 700));
+  TSourceImage built(500, 300, true, logo, Gradient(1000, 700));
+  prepared.PrepareView();
+  EXPECT_FALSE(prepared.ViewDrawnFromPicture());
+  EXPECT_EQ(prepared.ViewPicture, built.BuildView());
+}
+
 // --- With the real codecs --------------------------------------------------
 
 TEST(CanLoadPicture, RefusesWhatCannotEnterTheLogoDirectory) {
