@@ -152,7 +152,7 @@ std::string MagnifierCaption(const GrabSelection& selection, std::int32_t x, std
   std::string caption = std::to_string(x) + ", " + std::to_string(y);
   if (selection.Dragging()) {
     const Rect covered = selection.Covered();
-    caption += "   " + std::to_string(covered.Width()) + " \xC3\x97 " +
+    caption += "\n" + std::to_string(covered.Width()) + " \xC3\x97 " +
                std::to_string(covered.Height()) + " pixels";
   }
   return caption;

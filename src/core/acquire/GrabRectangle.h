@@ -116,7 +116,7 @@ Rect MagnifierBox(std::int32_t x, std::int32_t y, std::int32_t boxWidth, std::in
                   std::int32_t width, std::int32_t height, std::int32_t gap);
 
 // The magnifier's caption: the pointer's capture pixel, and while dragging
-// the size in pixels of the picture a release would give.
+// a second line with the size in pixels of the picture a release would give.
 std::string MagnifierCaption(const GrabSelection& selection, std::int32_t x, std::int32_t y);
 
 }  // namespace quillet

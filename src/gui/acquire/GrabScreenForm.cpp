@@ -84,6 +84,9 @@ TGrabScreenForm::TGrabScreenForm(std::unique_ptr<ScreenCapture> capture, QWidget
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       capture_(capture ? std::move(capture) : LoadScreenCapture()) {
   setObjectName(QStringLiteral("GrabScreenForm"));
+  // Never seen (the window has no caption bar), but it names the window to
+  // the window system and its tools.
+  setWindowTitle(QStringLiteral("Grab from screen"));
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

@@ -369,9 +369,9 @@ TEST(GrabMagnifier, CaptionTellsThePixelAndTheSizeWhileDragging) {
   EXPECT_EQ(MagnifierCaption(selection, 100, 7), "100, 7");
   selection.Press(100, 100);
   selection.Move(50, 60);
-  EXPECT_EQ(MagnifierCaption(selection, 50, 60), "50, 60   49 \xC3\x97 39 pixels");
+  EXPECT_EQ(MagnifierCaption(selection, 50, 60), "50, 60\n49 \xC3\x97 39 pixels");
   selection.Move(115, 115);
-  EXPECT_EQ(MagnifierCaption(selection, 115, 115), "115, 115   16 \xC3\x97 16 pixels");
+  EXPECT_EQ(MagnifierCaption(selection, 115, 115), "115, 115\n16 \xC3\x97 16 pixels");
 }
 
 }  // namespace
