@@ -212,6 +212,10 @@ struct Window {
               TGrabScreenForm* shown = ShownOverlay();
               mainHiddenDuringGrab = !form->isVisible();
               overlayGeometry = shown->geometry();
+              overlayLook = shown->isModal() &&
+                            shown->windowFlags().testFlag(Qt::FramelessWindowHint) &&
+                            shown->ScreenImage->cursor().shape() == Qt::CrossCursor &&
+                            shown->ScreenImage->geometry() == shown->rect();
               frozen = shown->FrozenPicture();
               Drag(*shown, press, moves);
             }};
@@ -219,6 +223,7 @@ struct Window {
 
   bool mainHiddenDuringGrab = false;
   QRect overlayGeometry;
+  bool overlayLook = false;  // modal, borderless, the picture over all of it, the crosshair
   QImage frozen;
 };
 
@@ -279,6 +284,25 @@ class GrabScreenFormTest : public QObject {
     QVERIFY(SamePixels(overlay.GrabbedPicture(), Cut(capture, rect)));
     // The outline has gone again: the overlay shows the capture as taken.
     QVERIFY(overlay.ShownPicture() == overlay.FrozenPicture());
+  }
+
+  // Each capture pixel on one device pixel, at the screen's own ratio.
+  void overlayShowsTheCaptureOneToOne() {
+    const QImage capture = ScreenPattern();
+    TGrabScreenForm overlay(std::make_unique<NullScreenCapture>(QStringLiteral("unused")));
+    QImage rendered;
+    QString failure;
+    ShowOverlay(
+        overlay, capture,
+        [&](TGrabScreenForm& shown) {
+          rendered = shown.ScreenImage->grab().toImage().convertToFormat(QImage::Format_RGB32);
+          QTest::keyClick(&shown, Qt::Key_Escape);
+        },
+        &failure);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(rendered.size(), capture.size());
+    rendered.setDevicePixelRatio(capture.devicePixelRatio());
+    QVERIFY(rendered == capture);
   }
 
   void outlineInvertsEveryOtherBorderPixel() {
@@ -453,6 +477,7 @@ class GrabScreenFormTest : public QObject {
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QVERIFY(w.mainHiddenDuringGrab);
     QCOMPARE(w.overlayGeometry, Screen().geometry());
+    QVERIFY(w.overlayLook);
     QVERIFY(w.form->isVisible());
     QVERIFY2(w.prompts.Messages().empty(),
              w.prompts.Messages().empty() ? "" : w.prompts.Messages()[0].text.c_str());

@@ -108,9 +108,25 @@ EOF
 }
 logos="$data/Logo Directory"
 
-# 1. From 300 to 350 over where the main window was: 51 by 51 pixels of the
-# screen without the window.
+# 1. The overlay shows the screen as it was, 1:1 at the origin, without the
+# main window (the magnifier aside, which comes with the pointer). From 300
+# to 350 over where the main window was: 51 by 51 pixels of the screen.
 start_grab
+xdotool mousemove 1000 740
+sleep 0.2
+import -window root "$work/overlay.png"
+"$python" - "$work/pattern.png" "$work/overlay.png" <<'EOF' || fail "the overlay is not the screen"
+import sys
+from PIL import Image
+pattern = Image.open(sys.argv[1]).convert("RGB")
+shown = Image.open(sys.argv[2]).convert("RGB")
+# The magnifier sits above and to the left of a pointer in the corner.
+part = (0, 0, 1024, 540)
+if list(pattern.crop(part).getdata()) != list(shown.crop(part).getdata()):
+    sys.exit("the overlay differs from the screen")
+if list(pattern.getdata()) == list(shown.getdata()):
+    sys.exit("no magnifier beside the pointer")
+EOF
 xdotool mousemove 300 200 mousedown 1 mousemove 320 230 mousemove 350 250 mouseup 1
 end_grab
 wait_until "grabbedimage.png" test -f "$logos/grabbedimage.png"
