@@ -330,7 +330,7 @@ void LogoCommandsTest::deletingTheDisplayedLogoLeavesNoDisplay() {
   QVERIFY(w.form->CurrentSourceImage() == nullptr);
   QVERIFY(w.form->CurrentLogoObject() == nullptr ||
           w.form->CurrentLogoObject() == &w.form->SelectedNode()->Data());
-  QVERIFY(w.form->SourceImage->Picture().Empty());
+  QVERIFY(!w.form->SourceImage->HasPicture());
   QCOMPARE(w.form->ImageStatusText(0), QStringLiteral("Source Image: "));
   w.form->SelFrameTimerTimer();  // the ants have nothing left to walk on
   QVERIFY(!w.form->SaveMenuItem->isEnabled());

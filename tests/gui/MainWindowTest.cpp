@@ -138,8 +138,6 @@ class MainWindowTest : public QObject {
   void initTestCase() { quillet::InitResources(); }
   void startsWithCaptionRootAndBareStatus();
   void startsWithTheKeyboardInTheTree();
-  void commandsOfALaterVersionSaySo_data();
-  void commandsOfALaterVersionSaySo();
   void commandStateFollowsTheSelectedNode_data();
   void commandStateFollowsTheSelectedNode();
   void ownFormatIsHiddenInAllFourConvertMenus_data();
@@ -203,28 +201,6 @@ void MainWindowTest::startsWithTheKeyboardInTheTree() {
   Window w;
   w.ShowOnScreen();
   QCOMPARE(w.form->focusWidget(), static_cast<QWidget*>(w.form->LogoTreeView));
-}
-
-void MainWindowTest::commandsOfALaterVersionSaySo_data() {
-  QTest::addColumn<QString>("control");
-  QTest::addColumn<QString>("what");
-  QTest::newRow("grab") << "GrabFromScreenToolButton"
-                        << "Grabbing";
-}
-
-void MainWindowTest::commandsOfALaterVersionSaySo() {
-  QFETCH(QString, control);
-  QFETCH(QString, what);
-  Window w;
-  w.Select(w.Logo(0));
-  auto* button = w.form->findChild<QAbstractButton*>(control);
-  QVERIFY(button != nullptr);
-  QVERIFY(button->isEnabled());
-  button->click();
-  QCOMPARE(w.prompts.Messages().size(), std::size_t{1});
-  QCOMPARE(w.prompts.Messages()[0].caption, std::string("Information"));
-  const QString text = QString::fromStdString(w.prompts.Messages()[0].text);
-  QVERIFY2(text.startsWith(what) && text.contains("comes in a later version"), qPrintable(text));
 }
 
 void MainWindowTest::commandStateFollowsTheSelectedNode_data() {
@@ -422,7 +398,7 @@ void MainWindowTest::folderSelectionEmptiesThePanes() {
   QVERIFY(w.form->CurrentLogoObject() == &w.Cars().Data());
   QCOMPARE(w.form->SourceImage->size(), QSize(10, 10));
   QCOMPARE(w.form->TargetImage->size(), QSize(10, 10));
-  QVERIFY(w.form->SourceImage->Picture().Empty());
+  QVERIFY(!w.form->SourceImage->HasPicture());
   const char* captions[] = {
       "Source Image: ", "Source Selection: ", "Logo Screen: ", "Logo Image: "};
   for (int i = 0; i < 4; ++i)
@@ -491,7 +467,7 @@ void MainWindowTest::draggingWithTheMouseFollowsTheCoreArithmetic() {
   QCOMPARE(Frame(logo), settled);
   // The drawn frame follows the node: its top-left pixel is an ant.
   const quillet::Rect view = image.FrameInView();
-  const quillet::Color corner = w.form->SourceImage->Picture().Pixel(view.left, view.top);
+  const quillet::Color corner = w.form->SourceImage->PixelAt(view.left, view.top);
   QVERIFY(corner == quillet::kBlack || corner == quillet::kWhite);
 }
 

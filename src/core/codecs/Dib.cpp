@@ -108,7 +108,9 @@ void DecodeIndexedRow(const std::vector<Color>& palette, int width, int bits,
   }
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// The thread sanitizer cannot run the resolvers of function clones, which run
+// before it is set up.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define QUILLET_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define QUILLET_VECTOR_CLONES

@@ -186,6 +186,15 @@ void TSourceImage::EraseFrame(Bitmap& canvas) const {
   DrawOutline(canvas, Rect{0, 0, ViewWidth, ViewHeight}, kViewOutlineBlue);
 }
 
+void TSourceImage::DrawViewPart(Bitmap& tile, std::int32_t x, std::int32_t y) const {
+  tile.Fill(kWhite);
+  CopyView(tile, Rect{x, y, x + tile.Width(), y + tile.Height()}, -x, -y);
+  DrawOutline(tile, Rect{-x, -y, ViewWidth - x, ViewHeight - y}, kViewOutlineBlue);
+  const Rect frame = FrameInView();
+  DrawAntsFrame(tile, Rect{frame.left - x, frame.top - y, frame.right - x, frame.bottom - y},
+                AntsPhase, AntsColor);
+}
+
 void TSourceImage::AdvanceAnts() {
   quillet::AdvanceAnts(AntsPhase, AntsColor);
 }

@@ -87,6 +87,10 @@ class TSourceImage {
   void DrawFrame(Bitmap& canvas) const;
   // Puts back the view's pixels under the frame and redraws the outline.
   void EraseFrame(Bitmap& canvas) const;
+  // The part of the view whose top-left corner is at (x, y), as large as
+  // `tile`, exactly as DrawView draws it at (0, 0): pixels, outline, frame.
+  // The pane draws what it shows this way and holds no copy of the view.
+  void DrawViewPart(Bitmap& tile, std::int32_t x, std::int32_t y) const;
   void AdvanceAnts();
 
  private:

@@ -205,7 +205,7 @@ void TMainAppForm::ShowLogo(LogoNode& node) {
     currentSourceImage_ =
         std::make_unique<TSourceImage>(pane.width(), pane.height(), fitImageIntoPane_, node.Data(),
                                        LogoFilePath(node, programFolder_));
-    currentSourceImage_->BuildView();
+    currentSourceImage_->PrepareView();
     if (node.Data().frameleft == -1) InitialFrame(node.Data(), *currentSourceImage_);
   } catch (const std::exception&) {
     // The file went or was damaged outside the program: the logo shows as
@@ -216,9 +216,14 @@ void TMainAppForm::ShowLogo(LogoNode& node) {
     return;
   }
   const TSourceImage& image = *currentSourceImage_;
-  Bitmap view(image.ViewWidth, image.ViewHeight);
-  image.DrawView(view, 0, 0);
-  SourceImage->SetPicture(std::move(view));
+  // The pane draws what it shows from the picture: no copy of the whole
+  // view, however large the picture.
+  SourceImage->SetTiled(image.ViewWidth, image.ViewHeight, [this](Bitmap& tile, int x, int y) {
+    if (currentSourceImage_)
+      currentSourceImage_->DrawViewPart(tile, x, y);
+    else
+      tile.Fill(kWhite);
+  });
   ScrollToFrame();
   RenderTargetLogo();
   ScrollToOrigin(TargetBkgndScrollBox);

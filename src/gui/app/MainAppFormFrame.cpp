@@ -40,8 +40,7 @@ void RestoreApplicationCursor() {
 }  // namespace
 
 void TMainAppForm::SelFrameTimerTimer() {
-  if (!currentSourceImage_ || SourceImage->Picture().Empty()) return;
-  currentSourceImage_->DrawFrame(SourceImage->Picture());
+  if (!currentSourceImage_ || !SourceImage->HasPicture()) return;
   currentSourceImage_->AdvanceAnts();
   RepaintFrameLines(currentSourceImage_->FrameInView());
 }
@@ -122,8 +121,12 @@ void TMainAppForm::DragStep(int x, int y) {
   const LogoNode* node = SelectedNode();
   if (node == nullptr || !node->IsLogo() || !currentSourceImage_) return;
   if (!drag_.Dragging || drag_.DragKind == FrameHit::None) return;
-  const Rect before = currentSourceImage_->FrameInView();
-  if (!ContinueFrameDrag(drag_, Point{x, y}, *currentSourceImage_, SourceImage->Picture())) return;
+  TSourceImage& image = *currentSourceImage_;
+  const Rect before = image.FrameInView();
+  const DragBounds bounds{FitRect(image.LogoObject, image), image.LogoObject.keepproportions,
+                          image.SpaceSize(), image.ViewSize()};
+  StoreFrame(image.LogoObject, quillet::DragStep(drag_.DragKind, drag_.DragStartFrame,
+                                                 drag_.DragStartPoint, Point{x, y}, bounds));
   // Only the old and the new frame lines changed.
   RepaintFrameLines(before);
   RepaintFrameLines(currentSourceImage_->FrameInView());
@@ -161,10 +164,8 @@ bool TMainAppForm::SourceImageKeyDown(int key, Qt::KeyboardModifiers modifiers) 
   const DragBounds bounds{FitRect(image.LogoObject, image), image.LogoObject.keepproportions,
                           image.SpaceSize(), image.ViewSize()};
   const Rect before = image.FrameInView();
-  image.EraseFrame(SourceImage->Picture());
   StoreFrame(image.LogoObject, NudgeFrame(resize ? FrameNudge::Resize : FrameNudge::Move,
                                           FrameOf(image.LogoObject), dx * step, dy * step, bounds));
-  image.DrawFrame(SourceImage->Picture());
   RepaintFrameLines(before);
   RepaintFrameLines(image.FrameInView());
   const Rect after = image.FrameInView();

@@ -224,6 +224,7 @@ void TMainAppForm::CreateMenus() {
       AddItem(ImportFromTWAINMenuItem, "SelectSourceMenuItem", QStringLiteral("Select source..."));
   GrabFromScreenMenuItem =
       AddItem(file, "GrabFromScreenMenuItem", QStringLiteral("Grab from screen"));
+  GrabFromScreenMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
   UploadMenuItem = AddItem(file, "UploadMenuItem", QStringLiteral("Upload"));
   UploadMenuItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
   Newfolder1 = AddItem(file, "Newfolder1", QStringLiteral("&New folder..."));

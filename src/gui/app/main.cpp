@@ -10,6 +10,7 @@
 #include "core/app/ErrorReport.h"
 #include "core/app/ProgramFolder.h"
 #include "core/service/FriendMessage.h"
+#include "gui/acquire/GrabScreenForm.h"
 #include "gui/acquire/PictureDownloadForm.h"
 #include "gui/app/AboutBox.h"
 #include "gui/app/Help.h"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
   mainForm.AttachGIFPropsForm(&gifPropsForm);
   quillet::TFileFormatChoiceForm fileFormatChoiceForm(&mainForm);
   mainForm.AttachFileFormatChoiceForm(&fileFormatChoiceForm);
+  quillet::TGrabScreenForm grabScreenForm;
+  mainForm.AttachGrabScreenForm(&grabScreenForm);
   // The service's pages are on its main web host.
   const std::string serviceHost = mainForm.Parameters().Value(quillet::kUploadHostKey);
   quillet::TSysAuthForm sysAuthForm(

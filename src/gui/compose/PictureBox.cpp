@@ -24,12 +24,14 @@ TPictureBox::TPictureBox(QWidget* parent) : QWidget(parent) {
 }
 
 void TPictureBox::SetPicture(Bitmap picture) {
+  drawer_ = nullptr;
   picture_ = std::move(picture);
   FitToPicture();
   update();
 }
 
 void TPictureBox::FitToPicture() {
+  if (drawer_) return;
   scale_ = 1.0;
   if (picture_.Empty()) {
     resize(kEmptySide, kEmptySide);
@@ -50,7 +52,25 @@ void TPictureBox::ShrinkToFit(QSize room) {
   update();
 }
 
+void TPictureBox::SetTiled(int width, int height, TileDrawer drawer) {
+  picture_ = Bitmap();
+  scale_ = 1.0;
+  drawer_ = std::move(drawer);
+  resize(std::max(1, width), std::max(1, height));
+  update();
+}
+
+Color TPictureBox::PixelAt(int x, int y) const {
+  if (drawer_) {
+    Bitmap tile(1, 1);
+    drawer_(tile, x, y);
+    return tile.Pixel(0, 0);
+  }
+  return picture_.Pixel(x, y);
+}
+
 void TPictureBox::ClearPicture() {
+  drawer_ = nullptr;
   picture_ = Bitmap();
   FitToPicture();
   update();
@@ -61,6 +81,17 @@ void TPictureBox::RepaintRect(const Rect& rect) {
 }
 
 void TPictureBox::paintEvent(QPaintEvent* event) {
+  if (drawer_) {
+    const QRect dirty = event->rect().intersected(rect());
+    if (dirty.isEmpty()) return;
+    Bitmap tile = Bitmap::Uninitialized(dirty.width(), dirty.height());
+    drawer_(tile, dirty.x(), dirty.y());
+    const QImage view(tile.Data(), tile.Width(), tile.Height(),
+                      static_cast<qsizetype>(tile.Stride()), QImage::Format_RGB888);
+    QPainter painter(this);
+    painter.drawImage(dirty.topLeft(), view);
+    return;
+  }
   if (picture_.Empty()) return;
   // A view of the bitmap's own buffer: nothing is copied, and at a device
   // pixel ratio of 1 each bitmap pixel is one logical pixel.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "core/codecs/Bitmap.h"
 
@@ -33,6 +34,15 @@ class TPictureBox : public QWidget {
   // The widget pixels per picture pixel: 1, or less when shrunk.
   double DisplayScale() const { return scale_; }
 
+  // Fills a tile with the picture's pixels whose top-left corner is at
+  // (x, y). A tiled box is `width` × `height` and holds no picture: it asks
+  // for the part it paints, so a huge view costs only what is on the screen.
+  using TileDrawer = std::function<void(Bitmap& tile, int x, int y)>;
+  void SetTiled(int width, int height, TileDrawer drawer);
+  bool HasPicture() const { return !picture_.Empty() || static_cast<bool>(drawer_); }
+  // The pixel shown at (x, y), tiled or not.
+  Color PixelAt(int x, int y) const;
+
  signals:
   void MousePressed(int x, int y);
   void MouseMoved(int x, int y);
@@ -50,6 +60,7 @@ class TPictureBox : public QWidget {
   Bitmap picture_;
   QSize room_;
   double scale_ = 1.0;
+  TileDrawer drawer_;
 };
 
 }  // namespace quillet

@@ -357,3 +357,38 @@ TEST(SourceImageFile, DecodesByTheExtensionAndFailsForTheCaller) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// The pane draws only what it shows: any part drawn alone is that part of
+// the whole view, in both view kinds.
+TEST(SourceImageView, APartDrawnAloneIsThatPartOfTheWholeView) {
+  for (bool fit : {false, true}) {
+    SCOPED_TRACE(fit ? "scaled view" : "1:1 view");
+    Bitmap picture(300, 180);
+    for (int y = 0; y < 180; ++y)
+      for (int x = 0; x < 300; ++x)
+        picture.SetPixel(x, y, MakeColor(x % 251, y % 241, (x * y) % 239));
+    TLogoDirObject logo(NodeKind::Logo, "p.png");
+    logo.logowidth = 100;
+    logo.logoheight = 100;
+    TSourceImage image(120, 120, fit, logo, picture);
+    image.PrepareView();
+    InitialFrame(logo, image);
+    Bitmap whole(image.ViewWidth, image.ViewHeight);
+    image.DrawView(whole, 0, 0);
+    for (const Rect part : {Rect{0, 0, 17, 9}, Rect{40, 10, 97, 71},
+                            Rect{image.ViewWidth - 5, 3, image.ViewWidth, 40}}) {
+      Bitmap tile(part.Width(), part.Height());
+      image.DrawViewPart(tile, part.left, part.top);
+      for (int y = 0; y < part.Height(); ++y)
+        for (int x = 0; x < part.Width(); ++x)
+          ASSERT_EQ(tile.Pixel(x, y), whole.Pixel(part.left + x, part.top + y))
+              << x + part.left << "," << y + part.top;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
