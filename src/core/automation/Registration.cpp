@@ -61,8 +61,9 @@ bool HoldsControlCharacter(std::string_view text) {
   return false;
 }
 
-// The string escapes of a desktop entry's values; only the backslash can
-// occur after the Exec quoting, the control characters having been refused.
+// The string escapes of a desktop entry's values (the bus's activation files
+// are read the same way); only the backslash can occur after the Exec
+// quoting, the control characters having been refused.
 std::string DesktopStringValue(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -79,6 +80,13 @@ std::string DesktopExecLine(const RegistrationInfo& info) {
 }
 
 HResult WriteOne(const std::string& path, std::string_view text) {
+  // Every start registers again; a file that already says the same is left
+  // alone, so that the bus and the desktop do not reload for nothing.
+  try {
+    if (ReadWholeFile(path) == text) return HResult::Ok();
+  } catch (const std::exception&) {
+    // missing or unreadable: written below
+  }
   std::error_code error;
   fs::create_directories(fs::path(path).parent_path(), error);
   if (error) return HResult::Fail("Cannot write " + path + ": " + error.message());
@@ -182,7 +190,11 @@ std::string JsonString(std::string_view text) {
 std::string BusServiceText(const RegistrationInfo& info) {
   std::string exec = BusExecArgument(info.executable) + " --automation";
   if (info.dataDir) exec += " --data-dir " + BusExecArgument(*info.dataDir);
-  return std::string("[D-BUS Service]\nName=") + kBusName + "\nExec=" + exec + "\n";
+  // The bus reads its activation files as desktop entries: their string
+  // escapes apply before the shell-like splitting (a lone "\'" would make it
+  // drop the whole file).
+  return std::string("[D-BUS Service]\nName=") + kBusName + "\nExec=" + DesktopStringValue(exec) +
+         "\n";
 }
 
 std::string DesktopEntryText(const RegistrationInfo& info) {

@@ -59,8 +59,9 @@ std::string NativeHostManifestText(const RegistrationInfo& info, NativeHostBrows
 std::string_view QuilletPIInterfaceXml();
 
 // One argument of an Exec line, quoted so that the reader gives it back
-// unchanged: the bus's shell-like rules, and the desktop entry's rules
-// (applied before the string escapes of its values).
+// unchanged: the bus's shell-like rules, and the desktop entry's rules. Both
+// files escape the backslashes of the whole line on top (their values are
+// key-file strings).
 std::string BusExecArgument(std::string_view argument);
 std::string DesktopExecArgument(std::string_view argument);
 // A JSON string with its quotes.

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,13 +107,19 @@ TEST(RegistrationTexts, ArgumentsAreQuotedForEachReader) {
     EXPECT_EQ(BusExecArgument(c.argument), c.bus);
     EXPECT_EQ(DesktopExecArgument(c.argument), c.desktop);
   }
-  // In the desktop entry the string escapes come on top: a backslash is
-  // four backslashes in the file.
+  // In both files the string escapes come on top: a backslash is four
+  // backslashes in the desktop entry, and a quote in a folder's name is
+  // closed, escaped and reopened with a doubled backslash in the bus's file.
   RegistrationInfo info = Info("/");
   info.executable = "/a\\b/quillet";
-  info.dataDir.reset();
-  EXPECT_NE(DesktopEntryText(info).find("\nExec=\"/a\\\\\\\\b/quillet\"\n"), std::string::npos)
+  info.dataDir = "/my logos/it's";
+  EXPECT_NE(
+      DesktopEntryText(info).find("\nExec=\"/a\\\\\\\\b/quillet\" --data-dir \"/my logos/it's\"\n"),
+      std::string::npos)
       << DesktopEntryText(info);
+  EXPECT_EQ(BusServiceText(info),
+            "[D-BUS Service]\nName=io.github.quillet.Quillet\n"
+            "Exec='/a\\\\b/quillet' --automation --data-dir '/my logos/it'\\\\''s'\n");
 
   EXPECT_EQ(JsonString("/a \"b\"\\c\x01"), "\"/a \\\"b\\\"\\\\c\\u0001\"");
 }
@@ -158,6 +166,12 @@ TEST(Registration, WritesEveryFileAndAppPathAndUnregistrationRemovesExactlyThose
                 ".local/share/dbus-1/services/org.example.Other.service",
                 ".mozilla/native-messaging-hosts/io.github.quillet.native_host.json",
             }));
+
+  // The same registration again leaves the files alone.
+  const auto stamp = fs::last_write_time(places.busService);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_TRUE(Register(places, info).ok);
+  EXPECT_EQ(fs::last_write_time(places.busService), stamp);
 
   // Again, with an address waiting: the files are replaced, the address stays.
   ASSERT_TRUE(WriteHandOffImageUrl(places.handOff, "http://a/b.png").ok);
