@@ -39,6 +39,12 @@ AutomationSwitches ParseAutomationSwitches(int argc, char** argv) {
       switches.dataDir = std::string(argument.substr(11));
       continue;
     }
+    if (const std::size_t equals = argument.find('=');
+        equals != std::string_view::npos &&
+        SwitchName(argument.substr(0, equals)) == "add-image-url") {
+      switches.addImageUrl = std::string(argument.substr(equals + 1));
+      continue;
+    }
     const std::string name = SwitchName(argument);
     if (name == "regserver") switches.regServer = true;
     if (name == "unregserver") switches.unregServer = true;

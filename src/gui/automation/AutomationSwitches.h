@@ -2,11 +2,12 @@
 
 // The command-line switches of the automation side, read before any window
 // (or even the application object) exists:
-//   --regserver      register for this user and end at once
-//   --unregserver    remove that registration and end at once
+//   --regserver                 register for this user and end at once
+//   --unregserver               remove that registration and end at once
 //   --automation, --embedding   the session bus started this copy
-//   --add-image-url URL          hand URL to the running program (which the
-//                                bus starts when none runs) and end
+//   --add-image-url URL         hand URL to the running program (which the
+//                               bus starts when none runs) and end; also
+//                               written --add-image-url=URL
 // One or two leading dashes, in any letter case, as the Windows switches
 // were written.
 #include <optional>
