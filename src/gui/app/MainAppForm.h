@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/app/CommandState.h"
+#include "core/automation/HandOff.h"
 #include "core/catalogues/PhoneCatalogue.h"
 #include "core/catalogues/ServerParameters.h"
 #include "core/codecs/Codecs.h"
@@ -243,6 +244,8 @@ class TMainAppForm : public QMainWindow {
   bool DownloadAndAddPicture(const std::string& url, quillet::LogoNode* target);
   // Takes a picture address handed over by a browser.
   void PictureHandOffCheck();
+  // Shows the window, raised and active.
+  void BringToFront();
 
  public:
   // Controls, named as the program names them (also their object names).
@@ -373,7 +376,6 @@ class TMainAppForm : public QMainWindow {
   void RunStartup(SingleInstance* instance);
   void FillPhoneMakes();
   void ShutdownRoutine();
-  void BringToFront();
   void SyncTreeExpansion();
   void CloseHelp();
   void RunStartupChecks();
@@ -459,6 +461,9 @@ class TMainAppForm : public QMainWindow {
   TSendToFriendForm* sendToFriendForm_ = nullptr;
   TGrabScreenForm* grabScreenForm_ = nullptr;
   TPictureDownloadForm* pictureDownloadForm_ = nullptr;
+  // Where browsers hand picture addresses over; none without a home.
+  std::optional<HandOffKey> handOffKey_;
+  bool takingHandOff_ = false;
   // An edit command runs: selection changes wait until it has finished.
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;

@@ -40,6 +40,19 @@ bool TMainAppForm::DownloadAndAddPicture(const std::string& url, LogoNode* targe
   return added;
 }
 
+void TMainAppForm::PictureHandOffCheck() {
+  // A picture being taken already: the next address waits in the hand-off
+  // file for the next activation.
+  if (takingHandOff_ || !handOffKey_ || endRequested_ || shutdownDone_) return;
+  // Taken out of the file before anything is done with it: each address is
+  // taken once, whatever happens to its download.
+  const std::optional<std::string> address = TakeHandedOverImageUrl(*handOffKey_);
+  if (!address || address->empty()) return;
+  takingHandOff_ = true;
+  DownloadAndAddPicture(*address, SelectedNode());
+  takingHandOff_ = false;
+}
+
 void TMainAppForm::AddPictureFromAddressMenuItemClick() {
   const QString clipboard = QApplication::clipboard()->text().trimmed();
   const std::string initial = LooksLikeWebAddress(clipboard) ? clipboard.toStdString() : "";

@@ -32,7 +32,8 @@ TMainAppForm::TMainAppForm(std::string programFolder, Prompts& prompts, SingleIn
     : QMainWindow(parent),
       programFolder_(std::move(programFolder)),
       prompts_(prompts),
-      scanner_(TwainScanner::Create()) {
+      scanner_(TwainScanner::Create()),
+      handOffKey_(UserHandOffKey(ProcessEnvironment())) {
   setWindowTitle(QLatin1String(kStartingCaption));
   firstActivationDone_ = false;
   CreateControls();
@@ -162,9 +163,11 @@ void TMainAppForm::FormActivate() {
       return;
     }
   }
-  PictureHandOffCheck();
-  RefreshCommandState();
   firstActivationDone_ = true;
+  // Its download dialog is modal: taken from the loop, never inside the
+  // activation itself.
+  QTimer::singleShot(0, this, &TMainAppForm::PictureHandOffCheck);
+  RefreshCommandState();
 }
 
 const Options& TMainAppForm::CurrentOptions() const {

@@ -3,12 +3,14 @@
 #include <curl/curl.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QIcon>
 #include <optional>
 #include <string>
 
 #include "core/app/ErrorReport.h"
 #include "core/app/ProgramFolder.h"
+#include "core/automation/HandOff.h"
 #include "core/service/FriendMessage.h"
 #include "gui/acquire/GrabScreenForm.h"
 #include "gui/acquire/PictureDownloadForm.h"
@@ -19,6 +21,8 @@
 #include "gui/app/Resources.h"
 #include "gui/app/SingleInstance.h"
 #include "gui/app/WebPage.h"
+#include "gui/automation/AutomationSwitches.h"
+#include "gui/automation/QuilletPIBusObject.h"
 #include "gui/imageops/FileFormatChoiceForm.h"
 #include "gui/imageops/PicturePropsForm.h"
 #include "gui/service/AccessURLHint.h"
@@ -27,38 +31,42 @@
 #include "gui/service/SendToFriend.h"
 #include "gui/settings/OptionsForm.h"
 
-namespace {
-
-// "--data-dir DIR" or "--data-dir=DIR" names the program folder.
-std::optional<std::string> DataDirOption(const QStringList& arguments) {
-  const QString option = QStringLiteral("--data-dir");
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if (argument == option && i + 1 < arguments.size()) return arguments[i + 1].toStdString();
-    if (argument.startsWith(option + '=')) return argument.mid(option.size() + 1).toStdString();
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   // Before any thread: libcurl's global state.
   curl_global_init(CURL_GLOBAL_DEFAULT);
+  // Registration and the hand-off client work before, and without, any
+  // window.
+  const quillet::AutomationSwitches switches = quillet::ParseAutomationSwitches(argc, argv);
+  const std::string programFolder = quillet::ResolveProgramFolder(switches.dataDir);
+  if (const std::optional<int> status =
+          quillet::RunAutomationSwitches(switches, programFolder, argc, argv))
+    return *status;
+  quillet::RegisterAtStart(programFolder);
+
   QApplication application(argc, argv);
   quillet::InitResources();
   QApplication::setApplicationName(
       QString::fromUtf8(quillet::kApplicationTitle.data(), quillet::kApplicationTitle.size()));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillet.svg")));
-  const std::string programFolder =
-      quillet::ResolveProgramFolder(DataDirOption(QApplication::arguments()));
 
   quillet::QtPrompts prompts;
+  // The hand-off object is on the bus before the name is claimed, so that a
+  // call that made the bus start this copy finds it.
+  quillet::TQuilletPIBusObject handOffObject(
+      quillet::UserHandOffKey(quillet::ProcessEnvironment()));
+  handOffObject.Register(QDBusConnection::sessionBus());
   quillet::SingleInstance instance;
   quillet::TMainAppForm mainForm(programFolder, prompts, &instance);
   prompts.SetParent(&mainForm);
   // A second copy, or a catalogue that cannot be used: end without writing.
   if (mainForm.EndRequested()) return 0;
+  QObject::connect(&handOffObject, &quillet::TQuilletPIBusObject::BringToFrontRequested, &mainForm,
+                   &quillet::TMainAppForm::BringToFront);
+  QObject::connect(&handOffObject, &quillet::TQuilletPIBusObject::TakeHandedOverPictureRequested,
+                   &mainForm, [&mainForm] {
+                     mainForm.BringToFront();
+                     mainForm.PictureHandOffCheck();
+                   });
 
   quillet::TOptionsForm optionsForm(programFolder, prompts, &mainForm);
   mainForm.AttachOptionsForm(&optionsForm);
