@@ -17,7 +17,7 @@ ln -s "$stage/quillet" "$build/bin/quillet"
 ln -s "$stage/quillet-service" "$build/bin/quillet-service"
 export QUILLET_RUN_NO_BUILD=1 QUILLET_BUILD="$build" QUILLET_SERVICE_PORT="$port" \
   QUILLET_SERVICE_ADDRESS=127.0.0.1 QUILLET_SERVICE_PUBLIC_HOST="127.0.0.1:$port" \
-  XDG_DATA_HOME="$e2e_work/data" XDG_CONFIG_HOME="$e2e_work/config" \
+  HOME="$e2e_work/home" XDG_DATA_HOME="$e2e_work/data" XDG_CONFIG_HOME="$e2e_work/config" \
   QUILLET_SCANNER=none ASAN_OPTIONS=detect_leaks=0
 unset QUILLET_HOME WAYLAND_DISPLAY http_proxy HTTP_PROXY
 pidfile="$e2e_work/data/quillet-service/quillet-service.pid"

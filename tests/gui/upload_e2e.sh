@@ -7,6 +7,8 @@
 set -euo pipefail
 stage="$(cd "${1:?usage: upload_e2e.sh STAGE_DIR}" && pwd)"
 source "$(dirname "$0")/e2e_common.bash"
+# Each start of the program registers itself for the user: a home of its own.
+export HOME="$e2e_work/home" XDG_CONFIG_HOME="$e2e_work/config" XDG_DATA_HOME="$e2e_work/data"
 
 start_display
 port="$(free_port)"

@@ -46,10 +46,14 @@ void TMainAppForm::PictureHandOffCheck() {
   if (takingHandOff_ || !handOffKey_ || endRequested_ || shutdownDone_) return;
   // Taken out of the file before anything is done with it: each address is
   // taken once, whatever happens to its download.
-  const std::optional<std::string> address = TakeHandedOverImageUrl(*handOffKey_);
-  if (!address || address->empty()) return;
   takingHandOff_ = true;
-  DownloadAndAddPicture(*address, SelectedNode());
+  // An address that came while a download ran waited in the file; closing
+  // the dialog gives the window back, which then takes it too.
+  for (;;) {
+    const std::optional<std::string> address = TakeHandedOverImageUrl(*handOffKey_);
+    if (!address || address->empty()) break;
+    DownloadAndAddPicture(*address, SelectedNode());
+  }
   takingHandOff_ = false;
 }
 
