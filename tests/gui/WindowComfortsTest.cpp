@@ -197,6 +197,47 @@ class WindowComfortsTest : public QObject {
     jpeg.Execute(*w.form->SelectedNode(), w.form->TargetImage->Picture());
   }
 
+  void aBigPictureIsWorkedOnWhileTheWindowPaints() {
+    Folder folder({{"big.bmp", 2000, 1200}, {"small.png", 40, 40}});
+    Window w(folder.dir);
+    struct Seen {
+      bool slow;
+      QString status;
+      bool busyCursor;
+    };
+    QList<Seen> seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      const QCursor* cursor = QApplication::overrideCursor();
+      seen << Seen{w.form->SlowWorkRunning(), w.form->StatusText(),
+                   cursor != nullptr && cursor->shape() == Qt::WaitCursor};
+    });
+    auto sawWork = [&](const QString& status) {
+      for (const Seen& s : seen)
+        if (s.slow && s.status == status && s.busyCursor) return true;
+      return false;
+    };
+    watch.start(1);
+    w.form->SelectNode(w.Pics().ChildAt(0));
+    QVERIFY(w.form->CurrentSourceImage() != nullptr);
+    QVERIFY2(sawWork(QStringLiteral("Opening the picture...")), "no painting while opening");
+    seen.clear();
+    w.form->ConvertItems[0][3]->trigger();  // to PNG
+    watch.stop();
+    QVERIFY2(sawWork(QStringLiteral("Converting the picture...")), "no painting while converting");
+    QCOMPARE(w.form->SelectedNode()->Text(), std::string("big.png"));
+    QVERIFY(folder.dir.Exists("Logo Directory/Pics/big.png"));
+    QCOMPARE(w.form->StatusText(), QStringLiteral("Idle"));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    // A small picture is done at once, on the window's thread.
+    seen.clear();
+    watch.start(1);
+    w.form->SelectNode(w.Pics().ChildAt(1));
+    watch.stop();
+    for (const Seen& s : seen)
+      QVERIFY(!s.slow);
+  }
+
   void startUpRemovesOnlyStaleTemporaryFilesOfItsOwn() {
     Folder folder({{"a.png", 32, 32}});
     const std::string stale = folder.dir.Write(".options.xml.tmp-Ab12Cd", "half");

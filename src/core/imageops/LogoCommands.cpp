@@ -176,14 +176,17 @@ std::optional<LogoFormat> SaveFilterFormat(std::string_view patterns) {
 std::optional<std::string> SaveLogoAs(const LogoNode& node, const Bitmap& logoPicture,
                                       const std::string& chosenPath,
                                       std::optional<LogoFormat> filterFormat,
-                                      const Options& options, Prompts& prompts) {
+                                      const Options& options, Prompts& prompts,
+                                      const HeavyWorkRunner& runHeavyWork) {
   const SaveTarget target = SaveTargetFor(chosenPath, filterFormat, node);
   if (PathExists(target.path) &&
       !prompts.ConfirmYesNo("The file " + target.path +
                             " already exists. Do You want to overwrite it?"))
     return std::nullopt;
   try {
-    WritePicture(target.path, logoPicture, target.format, LogoSettings(options));
+    RunHeavyWork(runHeavyWork, [&] {
+      WritePicture(target.path, logoPicture, target.format, LogoSettings(options));
+    });
   } catch (const std::exception&) {
     prompts.Error(kSaveFailedText);
     return std::nullopt;
@@ -229,7 +232,7 @@ EditResult ReplaceOrKeep(LogoDirContext& context, const ReplaceOrKeepSteps& step
   }
   std::string newName;
   try {
-    newName = FileNameOf(steps.write(*source, name));
+    RunHeavyWork(context.runHeavyWork, [&] { newName = FileNameOf(steps.write(*source, name)); });
   } catch (const std::exception& error) {
     context.prompts.ReportError(error.what());
     return {};

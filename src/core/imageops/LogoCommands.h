@@ -78,7 +78,8 @@ std::optional<LogoFormat> SaveFilterFormat(std::string_view patterns);
 std::optional<std::string> SaveLogoAs(const LogoNode& node, const Bitmap& logoPicture,
                                       const std::string& chosenPath,
                                       std::optional<LogoFormat> filterFormat,
-                                      const Options& options, Prompts& prompts);
+                                      const Options& options, Prompts& prompts,
+                                      const HeavyWorkRunner& runHeavyWork = {});
 
 // Writes `picture` whole as FolderPath(folder) + base + the format's
 // extension, JPEG at quality 100 and GIF with 8 bits (grabs, scans and

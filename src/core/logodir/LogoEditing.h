@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,13 +60,28 @@ inline constexpr std::string_view kAddCopyFailedText =
     "Unable to add image to mobile directory. Check if there is enough free space on your hard "
     "drive and you have permissions to write to folder where the application is installed.";
 
+// Runs the slow part of a command (encoding and writing a big picture). The
+// window runs it on a thread of its own and keeps painting meanwhile; it
+// returns when the work is done and rethrows what the work threw. Empty:
+// the work runs where it is.
+using HeavyWorkRunner = std::function<void(const std::function<void()>& work)>;
+
 // What every command works on.
 struct LogoDirContext {
   LogoTree& tree;
   LogoNode* selected;         // the node selected in the tree view, or null
   std::string programFolder;  // ends in "/"
   Prompts& prompts;
+  HeavyWorkRunner runHeavyWork = {};
 };
+
+// Runs `work` through `runner`, or directly without one.
+inline void RunHeavyWork(const HeavyWorkRunner& runner, const std::function<void()>& work) {
+  if (runner)
+    runner(work);
+  else
+    work();
+}
 
 struct EditResult {
   bool changed = false;

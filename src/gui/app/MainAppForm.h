@@ -141,6 +141,8 @@ class TMainAppForm : public QMainWindow {
   // Whether an upload or a send-to-friend worker runs.
   bool IsUploading() const { return runningUpload_ != nullptr; }
   bool IsSending() const { return runningSend_ != nullptr; }
+  // Whether a big picture's work runs on its own thread now.
+  bool SlowWorkRunning() const { return slowWorkRunning_; }
 
   // The clients of the upload and of the send to a friend.
   HttpClient HTTPConnection;
@@ -405,6 +407,15 @@ class TMainAppForm : public QMainWindow {
   void ShowUploadOutcome(const TUploadThread& upload, LogoNode* node);
   void StopWorkers();
 
+  // Runs `work` on a thread of its own, the window alive meanwhile (see
+  // MainAppFormSlowWork.cpp); rethrows what it threw.
+  void RunSlowWork(const QString& status, const std::function<void()>& work);
+  HeavyWorkRunner SlowWorkRunner(bool big, const QString& status);
+  // From this size on a picture's work is slow enough to leave the window.
+  static constexpr std::int64_t kBigPicturePixels = 2'000'000;
+  static constexpr std::int64_t kBigPictureFileBytes = 2 << 20;
+  static bool IsBigPicture(const Bitmap* picture);
+
   // Commands: each edit runs with the display held back, then the window
   // selects and shows what the edit asks for.
   LogoDirContext EditContext();
@@ -464,6 +475,7 @@ class TMainAppForm : public QMainWindow {
   // Where browsers hand picture addresses over; none without a home.
   std::optional<HandOffKey> handOffKey_;
   bool takingHandOff_ = false;
+  bool slowWorkRunning_ = false;
   // An edit command runs: selection changes wait until it has finished.
   bool editRunning_ = false;
   bool selectionMovedDuringEdit_ = false;

@@ -271,14 +271,20 @@ void TMainAppForm::SaveMenuItemClick() {
   if (SelectedNode() != node || DisplayedSourcePicture() == nullptr) return;
   const std::optional<std::string> savedIn =
       SaveLogoAs(*node, currentSourceImage_->LogoPicture, chosen.path.toStdString(),
-                 chosen.filterFormat, CurrentOptions(), prompts_);
+                 chosen.filterFormat, CurrentOptions(), prompts_,
+                 SlowWorkRunner(IsBigPicture(&currentSourceImage_->LogoPicture),
+                                QStringLiteral("Saving the logo...")));
   if (savedIn) LastSaveFolder = *savedIn;
 }
 
 void TMainAppForm::ConvertToFileFormatClick(LogoFormat format) {
   const Bitmap* source = DisplayedSourcePicture();
   const Options options = CurrentOptions();
-  RunEdit([&](LogoDirContext& context) { return ConvertLogo(context, options, source, format); });
+  RunEdit([&](LogoDirContext& context) {
+    context.runHeavyWork =
+        SlowWorkRunner(IsBigPicture(source), QStringLiteral("Converting the picture..."));
+    return ConvertLogo(context, options, source, format);
+  });
   RefreshCommandState();
 }
 
@@ -287,13 +293,21 @@ void TMainAppForm::MirrorImageClick(bool horizontally) {
   const Options options = CurrentOptions();
   const MirrorDirection direction =
       horizontally ? MirrorDirection::Horizontal : MirrorDirection::Vertical;
-  RunEdit([&](LogoDirContext& context) { return MirrorLogo(context, options, source, direction); });
+  RunEdit([&](LogoDirContext& context) {
+    context.runHeavyWork =
+        SlowWorkRunner(IsBigPicture(source), QStringLiteral("Mirroring the picture..."));
+    return MirrorLogo(context, options, source, direction);
+  });
 }
 
 void TMainAppForm::RotateImageClick(int degrees) {
   const Bitmap* source = DisplayedSourcePicture();
   const Options options = CurrentOptions();
-  RunEdit([&](LogoDirContext& context) { return RotateLogo(context, options, source, degrees); });
+  RunEdit([&](LogoDirContext& context) {
+    context.runHeavyWork =
+        SlowWorkRunner(IsBigPicture(source), QStringLiteral("Rotating the picture..."));
+    return RotateLogo(context, options, source, degrees);
+  });
 }
 
 void TMainAppForm::ConvertToolButtonClick() {

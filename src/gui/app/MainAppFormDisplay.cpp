@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <filesystem>
 
 #include "core/app/ErrorReport.h"
 #include "core/logodir/LogoPaths.h"
@@ -202,10 +203,23 @@ void TMainAppForm::ShowSelectedNode() {
 void TMainAppForm::ShowLogo(LogoNode& node) {
   const QSize pane = SourceImageScrollBox->maximumViewportSize();
   try {
-    currentSourceImage_ =
-        std::make_unique<TSourceImage>(pane.width(), pane.height(), fitImageIntoPane_, node.Data(),
-                                       LogoFilePath(node, programFolder_));
-    currentSourceImage_->PrepareView();
+    const std::string path = LogoFilePath(node, programFolder_);
+    auto open = [&] {
+      auto image = std::make_unique<TSourceImage>(pane.width(), pane.height(), fitImageIntoPane_,
+                                                  node.Data(), path);
+      image->PrepareView();
+      return image;
+    };
+    std::error_code ignored;
+    const auto bytes = std::filesystem::file_size(path, ignored);
+    if (!ignored && bytes >= static_cast<std::uintmax_t>(kBigPictureFileBytes)) {
+      // Decoded off the window's thread; the pane shows nothing meanwhile.
+      std::unique_ptr<TSourceImage> opened;
+      RunSlowWork(QStringLiteral("Opening the picture..."), [&] { opened = open(); });
+      currentSourceImage_ = std::move(opened);
+    } else {
+      currentSourceImage_ = open();
+    }
     if (node.Data().frameleft == -1) InitialFrame(node.Data(), *currentSourceImage_);
   } catch (const std::exception&) {
     // The file went or was damaged outside the program: the logo shows as

@@ -181,6 +181,11 @@ void TMainAppForm::Options1Click() {
 }
 
 void TMainAppForm::closeEvent(QCloseEvent* event) {
+  // A big picture being written is finished first.
+  if (slowWorkRunning_) {
+    event->ignore();
+    return;
+  }
   ShutdownRoutine();
   event->accept();
 }
