@@ -397,6 +397,7 @@ void TMainAppForm::ClearUploadFields() {
   ImageWapURL->clear();
   ImageID->clear();
   ImageWapQRCode->SetText(QString());
+  ImageWapQRCode->hide();
 }
 
 }  // namespace quillet

@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -154,6 +155,23 @@ void TMainAppForm::FitToScreen() {
     }
   }
   UploadPanel->setFixedWidth(kUploadPanelNarrowWidth);
+  if (auto* upload = findChild<QScrollArea*>(QStringLiteral("UploadScrollBox"))) {
+    upload->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    upload->setFixedWidth(kUploadPanelNarrowWidth +
+                          upload->verticalScrollBar()->sizeHint().width());
+  }
+  // The picture keeps some room: the strip below it may be lower than its
+  // panel, which then scrolls.
+  if (auto* properties = findChild<QScrollArea*>(QStringLiteral("ImageToolScrollBox"))) {
+    properties->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    properties->setFixedWidth(ImageToolPanel->width() +
+                              properties->verticalScrollBar()->sizeHint().width());
+  }
+  if (auto* strip = findChild<QWidget*>(QStringLiteral("LogoStrip"))) {
+    strip->setMinimumHeight(kLowerMinHeight);
+    if (auto* split = findChild<QSplitter*>(QStringLiteral("PictureSplitter")))
+      split->setSizes({area.height() / 2, area.height() / 2});
+  }
   if (auto* splitter = findChild<QSplitter*>(QStringLiteral("MainSplitter")))
     splitter->setSizes({kTreeMinWidth, area.width() - kTreeMinWidth});
 }
@@ -473,7 +491,17 @@ QWidget* TMainAppForm::CreatePictureArea() {
   auto* stripLayout = new QHBoxLayout(strip);
   stripLayout->setContentsMargins(0, 0, 0, 0);
   stripLayout->setSpacing(2);
-  stripLayout->addWidget(CreatePropertiesPanel());
+  // The panel scrolls when the window is too low for it (a small screen, a
+  // large scale factor) rather than taking the picture's room.
+  auto* properties = new QScrollArea;
+  properties->setObjectName(QStringLiteral("ImageToolScrollBox"));
+  properties->setFrameShape(QFrame::NoFrame);
+  properties->setWidgetResizable(true);
+  properties->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  properties->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  properties->setWidget(CreatePropertiesPanel());
+  properties->setFixedWidth(ImageToolPanel->width());
+  stripLayout->addWidget(properties);
   TargetBkgndScrollBox = new QScrollArea;
   TargetBkgndScrollBox->setObjectName(QStringLiteral("TargetBkgndScrollBox"));
   TargetBkgndScrollBox->setBackgroundRole(QPalette::Base);
@@ -485,7 +513,15 @@ QWidget* TMainAppForm::CreatePictureArea() {
   TargetBkgndScrollBox->setWidget(TargetImage);
   TargetBkgndScrollBox->installEventFilter(this);
   stripLayout->addWidget(TargetBkgndScrollBox, 1);
-  stripLayout->addWidget(CreateUploadPanel());
+  auto* upload = new QScrollArea;
+  upload->setObjectName(QStringLiteral("UploadScrollBox"));
+  upload->setFrameShape(QFrame::NoFrame);
+  upload->setWidgetResizable(true);
+  upload->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  upload->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  upload->setWidget(CreateUploadPanel());
+  upload->setFixedWidth(kUploadPanelWidth);
+  stripLayout->addWidget(upload);
   split->addWidget(strip);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
@@ -590,6 +626,7 @@ QWidget* TMainAppForm::CreateUploadPanel() {
   ImageWapQRCode = new TQRCodeView;
   ImageWapQRCode->setObjectName(QStringLiteral("ImageWapQRCode"));
   ImageWapQRCode->setFixedSize(kQRCodeSide, kQRCodeSide);
+  ImageWapQRCode->hide();  // until there is an address to show
   form->addWidget(ImageWapQRCode, 0, Qt::AlignHCenter);
   form->addStretch(1);
   layout->addWidget(fields, 1);
