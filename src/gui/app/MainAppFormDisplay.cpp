@@ -397,7 +397,6 @@ void TMainAppForm::ClearUploadFields() {
   ImageWapURL->clear();
   ImageID->clear();
   ImageWapQRCode->SetText(QString());
-  ImageWapQRCode->hide();
 }
 
 }  // namespace quillet

@@ -71,6 +71,7 @@ constexpr std::array<const char*, 4> kImageStatusSamples{
     "Logo Screen: 8888x8888", "Logo Image: 8888x8888"};
 constexpr int kTimerInterval = 40;
 constexpr int kQRCodeSide = 96;
+constexpr int kQRCodeSmallSide = 64;
 constexpr int kLogoSideDefault = 128;
 
 QIcon Icon(const char* name) {
@@ -155,10 +156,20 @@ void TMainAppForm::FitToScreen() {
     }
   }
   UploadPanel->setFixedWidth(kUploadPanelNarrowWidth);
-  if (auto* upload = findChild<QScrollArea*>(QStringLiteral("UploadScrollBox"))) {
-    upload->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ImageWapQRCode->setFixedSize(kQRCodeSmallSide, kQRCodeSmallSide);
+  // The upload panel scrolls too, in the same place of the strip.
+  if (auto* strip = qobject_cast<QBoxLayout*>(UploadPanel->parentWidget()->layout())) {
+    const int place = strip->indexOf(UploadPanel);
+    auto* upload = new QScrollArea;
+    upload->setObjectName(QStringLiteral("UploadScrollBox"));
+    upload->setFrameShape(QFrame::NoFrame);
+    upload->setWidgetResizable(true);
+    upload->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    strip->removeWidget(UploadPanel);
+    upload->setWidget(UploadPanel);
     upload->setFixedWidth(kUploadPanelNarrowWidth +
                           upload->verticalScrollBar()->sizeHint().width());
+    strip->insertWidget(place, upload);
   }
   // The picture keeps some room: the strip below it may be lower than its
   // panel, which then scrolls.
@@ -513,15 +524,7 @@ QWidget* TMainAppForm::CreatePictureArea() {
   TargetBkgndScrollBox->setWidget(TargetImage);
   TargetBkgndScrollBox->installEventFilter(this);
   stripLayout->addWidget(TargetBkgndScrollBox, 1);
-  auto* upload = new QScrollArea;
-  upload->setObjectName(QStringLiteral("UploadScrollBox"));
-  upload->setFrameShape(QFrame::NoFrame);
-  upload->setWidgetResizable(true);
-  upload->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  upload->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  upload->setWidget(CreateUploadPanel());
-  upload->setFixedWidth(kUploadPanelWidth);
-  stripLayout->addWidget(upload);
+  stripLayout->addWidget(CreateUploadPanel());
   split->addWidget(strip);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 0);
@@ -626,7 +629,6 @@ QWidget* TMainAppForm::CreateUploadPanel() {
   ImageWapQRCode = new TQRCodeView;
   ImageWapQRCode->setObjectName(QStringLiteral("ImageWapQRCode"));
   ImageWapQRCode->setFixedSize(kQRCodeSide, kQRCodeSide);
-  ImageWapQRCode->hide();  // until there is an address to show
   form->addWidget(ImageWapQRCode, 0, Qt::AlignHCenter);
   form->addStretch(1);
   layout->addWidget(fields, 1);

@@ -197,7 +197,6 @@ void TMainAppForm::ShowUploadOutcome(const TUploadThread& upload, LogoNode* node
     ImageWapShortURL->setText(QString::fromStdString(texts.shortUrl));
     ImageWapURL->setPlainText(QString::fromStdString(texts.fullUrl));
     ImageWapQRCode->SetText(QString::fromStdString(texts.shortUrl));
-    ImageWapQRCode->setVisible(ImageWapQRCode->HasCode());
     ShowUploadCaptions(UploadCaptions::UploadAgain);
   }
   if (CurrentOptions().enableaccesshint && accessURLHintForm_ != nullptr)
@@ -219,7 +218,6 @@ void TMainAppForm::ShowUploadFields() {
   ImageWapURL->setPlainText(QString::fromStdString(texts.fullUrl));
   ImageID->setText(QString::fromStdString(texts.imageId));
   ImageWapQRCode->SetText(QString::fromStdString(texts.shortUrl));
-  ImageWapQRCode->setVisible(ImageWapQRCode->HasCode());
   if (!runningUpload_)
     ShowUploadCaptions(address.empty() ? UploadCaptions::Upload : UploadCaptions::UploadAgain);
 }
