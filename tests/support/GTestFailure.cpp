@@ -4,6 +4,8 @@
 
 namespace quillet::testing {
 
-void ReportTestFailure(const std::string& message) { ADD_FAILURE() << message; }
+void ReportTestFailure(const std::string& message) {
+  ADD_FAILURE() << message;
+}
 
 }  // namespace quillet::testing

@@ -16,8 +16,7 @@ Answer ScriptedPrompts::Message(MessageKind kind, std::string_view text, Buttons
   return answer;
 }
 
-std::optional<std::string> ScriptedPrompts::Input(std::string_view caption,
-                                                  std::string_view prompt,
+std::optional<std::string> ScriptedPrompts::Input(std::string_view caption, std::string_view prompt,
                                                   std::string_view initial) {
   inputPrompts_.push_back(std::string(caption) + "|" + std::string(prompt) + "|" +
                           std::string(initial));
@@ -32,7 +31,8 @@ std::optional<std::string> ScriptedPrompts::Input(std::string_view caption,
 
 std::vector<std::string> ScriptedPrompts::Lines() const {
   std::vector<std::string> lines;
-  for (const auto& shown : shown_) lines.push_back(shown.caption + ": " + shown.text);
+  for (const auto& shown : shown_)
+    lines.push_back(shown.caption + ": " + shown.text);
   return lines;
 }
 

@@ -29,7 +29,10 @@ class ScriptedPrompts : public Prompts {
   // "<Caption>: <text>" of every message, in order.
   std::vector<std::string> Lines() const;
   const std::vector<std::string>& InputPrompts() const { return inputPrompts_; }
-  void Clear() { shown_.clear(); inputPrompts_.clear(); }
+  void Clear() {
+    shown_.clear();
+    inputPrompts_.clear();
+  }
 
  private:
   std::vector<Shown> shown_;

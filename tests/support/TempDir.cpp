@@ -1,5 +1,8 @@
 #include "support/TempDir.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +58,14 @@ std::string TempDir::Read(std::string_view relative) const {
 
 bool TempDir::Exists(std::string_view relative) const {
   return fs::exists(fs::path(path_) / fs::path(relative));
+}
+
+std::vector<std::string> SortedNamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace quillet::testing

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet::testing {
 
@@ -24,5 +25,8 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The names of the entries of a folder, sorted.
+std::vector<std::string> SortedNamesIn(const std::string& folder);
 
 }  // namespace quillet::testing

@@ -27,17 +27,6 @@ void Openssl(const std::vector<std::string>& args) {
   if (result.exitCode != 0) throw std::runtime_error("openssl failed: " + result.err);
 }
 
-bool Accepts(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return ok;
-}
-
 }  // namespace
 
 TestAuthority MakeTestAuthority(const std::string& folder) {
@@ -72,7 +61,7 @@ HttpsFileServer::HttpsFileServer(const TestAuthority& authority, const std::stri
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   if (::posix_spawnp(&pid_, "openssl", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
-  for (int i = 0; pid_ > 0 && i < 300 && !Accepts(port_); ++i)
+  for (int i = 0; pid_ > 0 && i < 300 && !LoopbackPortAccepts(port_); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

@@ -14,9 +14,7 @@
 extern char** environ;
 
 namespace quillet::testing {
-namespace {
-
-bool Accepts(int port) {
+bool LoopbackPortAccepts(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -26,8 +24,6 @@ bool Accepts(int port) {
   ::close(fd);
   return ok;
 }
-
-}  // namespace
 
 int FreeLoopbackPort() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -54,7 +50,7 @@ TinyProxy::TinyProxy(const std::string& user, const std::string& password) {
     pid_ = -1;
     return;
   }
-  for (int i = 0; i < 200 && !Accepts(port_); ++i)
+  for (int i = 0; i < 200 && !LoopbackPortAccepts(port_); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

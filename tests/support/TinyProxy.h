@@ -27,5 +27,7 @@ class TinyProxy {
 
 // A port on 127.0.0.1 that nothing listens on right now.
 int FreeLoopbackPort();
+// Whether something accepts connections on that port of 127.0.0.1 now.
+bool LoopbackPortAccepts(int port);
 
 }  // namespace quillet::testing

@@ -228,6 +228,36 @@ void Service::ReadForm(const httplib::Request& request, RequestContext& context,
   }
 }
 
+bool Service::ReadSmallForm(const httplib::Request& request, httplib::Response& response,
+                            RequestContext& context, Form& form) {
+  ReadForm(request, context, kSmallFormBytes, FormLimits{}, form);
+  if (form.status == Form::Status::TooLarge) {
+    ReplyError(response, "The form is larger than this script takes.");
+    return false;
+  }
+  if (form.status != Form::Status::Ok) {
+    ReplyError(response, kBrokenFormText);
+    return false;
+  }
+  return true;
+}
+
+bool Service::LoggedIn(const httplib::Request& request, httplib::Response& response,
+                       const Form& form, Account& account) {
+  switch (CheckLogin(request.remote_addr, form.fields.Text("login"), form.fields.Text("password"),
+                     account)) {
+    case Login::Throttled:
+      ReplyError(response, kThrottledText);
+      return false;
+    case Login::Wrong:
+      Reply(response, {"MESSAGE", kWrongLogin});
+      return false;
+    case Login::Ok:
+      break;
+  }
+  return true;
+}
+
 Service::Login Service::CheckLogin(const std::string& address, std::string_view login,
                                    std::string_view password, Account& account) {
   if (!loginFailures_.Allows(address)) return Login::Throttled;
@@ -250,20 +280,9 @@ Service::Login Service::CheckLogin(const std::string& address, std::string_view 
 void Service::MemberStatus(const httplib::Request& request, httplib::Response& response,
                            RequestContext& context) {
   Form form;
-  ReadForm(request, context, kSmallFormBytes, FormLimits{}, form);
-  if (form.status == Form::Status::TooLarge)
-    return ReplyError(response, "The form is larger than this script takes.");
-  if (form.status != Form::Status::Ok) return ReplyError(response, kBrokenFormText);
+  if (!ReadSmallForm(request, response, context, form)) return;
   Account account;
-  switch (CheckLogin(request.remote_addr, form.fields.Text("login"), form.fields.Text("password"),
-                     account)) {
-    case Login::Throttled:
-      return ReplyError(response, kThrottledText);
-    case Login::Wrong:
-      return Reply(response, {"MESSAGE", kWrongLogin});
-    case Login::Ok:
-      break;
-  }
+  if (!LoggedIn(request, response, form, account)) return;
   const std::int64_t limit = IsGuest(account) ? config_.guestPool : config_.quota;
   Reply(response, {"SUCCESS", std::to_string(account.id),
                    std::to_string(store_.PictureCount(account.id)), std::to_string(limit)});
@@ -282,15 +301,7 @@ void Service::Upload(const httplib::Request& request, httplib::Response& respons
   if (form.status != Form::Status::Ok) return ReplyError(response, kBrokenFormText);
 
   Account account;
-  switch (CheckLogin(request.remote_addr, form.fields.Text("login"), form.fields.Text("password"),
-                     account)) {
-    case Login::Throttled:
-      return ReplyError(response, kThrottledText);
-    case Login::Wrong:
-      return Reply(response, {"MESSAGE", kWrongLogin});
-    case Login::Ok:
-      break;
-  }
+  if (!LoggedIn(request, response, form, account)) return;
   const FormPart* file = form.fields.Find("logofile");
   if (file == nullptr || !file->fileName)
     return ReplyError(response, "The upload holds no picture file.");
@@ -346,20 +357,9 @@ void Service::Upload(const httplib::Request& request, httplib::Response& respons
 void Service::SendToFriend(const httplib::Request& request, httplib::Response& response,
                            RequestContext& context) {
   Form form;
-  ReadForm(request, context, kSmallFormBytes, FormLimits{}, form);
-  if (form.status == Form::Status::TooLarge)
-    return ReplyError(response, "The form is larger than this script takes.");
-  if (form.status != Form::Status::Ok) return ReplyError(response, kBrokenFormText);
+  if (!ReadSmallForm(request, response, context, form)) return;
   Account account;
-  switch (CheckLogin(request.remote_addr, form.fields.Text("login"), form.fields.Text("password"),
-                     account)) {
-    case Login::Throttled:
-      return ReplyError(response, kThrottledText);
-    case Login::Wrong:
-      return Reply(response, {"MESSAGE", kWrongLogin});
-    case Login::Ok:
-      break;
-  }
+  if (!LoggedIn(request, response, form, account)) return;
   if (config_.relay.url.empty())
     return ReplyError(response,
                       "This service has no mail relay set up, so it cannot send mail. Its "

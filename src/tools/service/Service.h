@@ -54,6 +54,12 @@ class Service {
 
   void ReadForm(const httplib::Request& request, RequestContext& context, std::size_t keep,
                 const FormLimits& limits, Form& form);
+  // A small script form read whole; false once the refusal is answered.
+  bool ReadSmallForm(const httplib::Request& request, httplib::Response& response,
+                     RequestContext& context, Form& form);
+  // The form's login checked; false once the refusal is answered.
+  bool LoggedIn(const httplib::Request& request, httplib::Response& response, const Form& form,
+                Account& account);
   Login CheckLogin(const std::string& address, std::string_view login, std::string_view password,
                    Account& account);
 

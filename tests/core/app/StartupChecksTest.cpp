@@ -24,14 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // --- the start-up warning for a folder the user cannot write --------------
 
 // What ProgramFolderWarning says for each folder, asked by a child process
@@ -89,8 +81,8 @@ TEST(StartupChecks, AReadOnlyProgramFolderIsReportedOnceAtStart) {
                               "your changes will not be kept when you close the program.",
                           "-", FolderNotWritableText(missing)}));
   // The check leaves nothing behind.
-  EXPECT_EQ(Names(locked), std::vector<std::string>{"options.xml"});
-  EXPECT_TRUE(Names(open).empty());
+  EXPECT_EQ(testing::SortedNamesIn(locked), std::vector<std::string>{"options.xml"});
+  EXPECT_TRUE(testing::SortedNamesIn(open).empty());
   EXPECT_FALSE(fs::exists(missing));
 }
 
@@ -103,7 +95,7 @@ TEST(StartupChecks, TheWarningNamesTheFolderWithoutItsSeparator) {
   TempDir dir;
   EXPECT_EQ(ProgramFolderWarning(dir.Path()), std::nullopt);
   EXPECT_TRUE(CanWriteInFolder(dir.Path()));
-  EXPECT_TRUE(Names(dir.Path()).empty());
+  EXPECT_TRUE(testing::SortedNamesIn(dir.Path()).empty());
 }
 
 // --- temporary files left by a killed save --------------------------------
@@ -208,7 +200,7 @@ TEST_F(StaleTemporaries, AKilledSaveLeavesAFileOfTheFormThatIsCleanedUp) {
   }
   std::optional<std::string> leftover;
   for (int tries = 0; !leftover && tries < 2000; ++tries) {
-    for (const std::string& name : Names(dir.Path() + "Logo Directory"))
+    for (const std::string& name : testing::SortedNamesIn(dir.Path() + "Logo Directory"))
       if (AtomicTemporaryTarget(name) == "big.bmp") leftover = name;
     if (!leftover) ::usleep(1000);
   }
@@ -219,8 +211,9 @@ TEST_F(StaleTemporaries, AKilledSaveLeavesAFileOfTheFormThatIsCleanedUp) {
     GTEST_SKIP() << "the save ended before it could be killed";
   EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path(), std::chrono::seconds(-60)),
             std::vector<std::string>{dir.Path() + "Logo Directory/" + *leftover});
-  EXPECT_TRUE(Names(dir.Path() + "Logo Directory").empty() ||
-              Names(dir.Path() + "Logo Directory") == std::vector<std::string>{"big.bmp"});
+  EXPECT_TRUE(testing::SortedNamesIn(dir.Path() + "Logo Directory").empty() ||
+              testing::SortedNamesIn(dir.Path() + "Logo Directory") ==
+                  std::vector<std::string>{"big.bmp"});
 }
 
 }  // namespace

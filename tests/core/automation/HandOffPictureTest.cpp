@@ -27,14 +27,6 @@ std::string Read(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(Base64, DecodesOnlyStrictBase64) {
   struct Case {
     std::string text;
@@ -152,7 +144,8 @@ TEST(StoredPictures, AreWrittenWholeUnderUniqueNames) {
   // No file there is ever replaced, not even one the program put there.
   EXPECT_EQ(Read(first.path), png);
   EXPECT_EQ(Read(second.path), "second");
-  EXPECT_EQ(Names(temp), (std::vector<std::string>{"cat-2.png", "cat-3.png", "cat.png"}));
+  EXPECT_EQ(testing::SortedNamesIn(temp),
+            (std::vector<std::string>{"cat-2.png", "cat-3.png", "cat.png"}));
 
   struct stat info {};
   ASSERT_EQ(::stat(first.path.c_str(), &info), 0);
@@ -172,7 +165,7 @@ TEST(StoredPictures, AFailedWriteLeavesNothing) {
     EXPECT_FALSE(stored.result.ok);
     EXPECT_TRUE(stored.path.empty());
   }
-  EXPECT_TRUE(Names(temp).empty());
+  EXPECT_TRUE(testing::SortedNamesIn(temp).empty());
 
   // A file where "Temp" should be.
   const std::string blocked = dir.Write("blocked", "file");

@@ -36,14 +36,6 @@ EnvironmentLookup Environment(std::map<std::string, std::string> values) {
   };
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -130,7 +122,7 @@ TEST(HandOffWrite, TheAddressReplacesAnOlderOneAndKeepsAppPath) {
   ASSERT_TRUE(WriteHandOffImageUrl(k.key, "http://new/b.png").ok);
   EXPECT_EQ(k.Text(), "AppPath=/opt/quillet\nImageURL=http://new/b.png\n");
   // Written whole: no temporary file is left, and the file is the user's alone.
-  EXPECT_EQ(Names(k.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(k.key.folder), std::vector<std::string>{"handoff"});
 
   Key fresh;  // a folder without a file yet
   ASSERT_TRUE(WriteHandOffImageUrl(fresh.key, "https://x/y.jpg").ok);
@@ -165,7 +157,7 @@ TEST(HandOffWrite, RefusedAddressesAndKeysLeaveEverythingAsItWas) {
   fs::create_directory(blocked.key.file);
   EXPECT_FALSE(WriteHandOffImageUrl(blocked.key, "http://a/b.png").ok);
   EXPECT_TRUE(fs::is_directory(blocked.key.file));
-  EXPECT_EQ(Names(blocked.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(blocked.key.folder), std::vector<std::string>{"handoff"});
 
   // A full disk: the old file stays whole.
   Key full;
@@ -175,7 +167,7 @@ TEST(HandOffWrite, RefusedAddressesAndKeysLeaveEverythingAsItWas) {
     EXPECT_FALSE(WriteHandOffImageUrl(full.key, "http://new/b.png").ok);
   }
   EXPECT_EQ(full.Text(), before);
-  EXPECT_EQ(Names(full.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(full.key.folder), std::vector<std::string>{"handoff"});
 }
 
 // Whether an ordinary user may write the address: a child process runs as
@@ -204,7 +196,7 @@ TEST(HandOffWrite, AFolderTheUserMayNotWriteFails) {
   ASSERT_EQ(::chmod(k.key.folder.c_str(), 0555), 0);
   EXPECT_FALSE(WritesAsOrdinaryUser(k.key, "http://a/b.png"));
   EXPECT_EQ(k.Text(), "AppPath=/opt/quillet\n");
-  EXPECT_EQ(Names(k.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(k.key.folder), std::vector<std::string>{"handoff"});
 }
 
 TEST(HandOffRead, OpensTheKeyOrSaysWhyNot) {
@@ -247,7 +239,7 @@ TEST(HandOffTake, AnAddressIsTakenOnceAndAppPathStays) {
   EXPECT_EQ(TakeHandedOverImageUrl(k.key), "http://a/pics/cat.JPG");
   EXPECT_EQ(k.Text(), "AppPath=/opt/quillet\n");
   EXPECT_EQ(TakeHandedOverImageUrl(k.key), std::nullopt);
-  EXPECT_EQ(Names(k.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(k.key.folder), std::vector<std::string>{"handoff"});
 
   // An empty address is still a value, taken and gone.
   k.Put("ImageURL=\n");
@@ -257,10 +249,10 @@ TEST(HandOffTake, AnAddressIsTakenOnceAndAppPathStays) {
   // No file, no folder: nothing to take, nothing made.
   Key none;
   EXPECT_EQ(TakeHandedOverImageUrl(none.key), std::nullopt);
-  EXPECT_TRUE(Names(none.key.folder).empty());
+  EXPECT_TRUE(testing::SortedNamesIn(none.key.folder).empty());
   TempDir dir;
   EXPECT_EQ(TakeHandedOverImageUrl(HandOffKeyIn(dir.Path() + "x")), std::nullopt);
-  EXPECT_TRUE(Names(dir.Path()).empty());
+  EXPECT_TRUE(testing::SortedNamesIn(dir.Path()).empty());
 }
 
 TEST(HandOffTake, OnlyTheLatestOfSeveralAddressesSurvives) {
@@ -335,7 +327,7 @@ TEST(HandOffTake, RacingCopiesTakeEachAddressAtMostOnce) {
   const HandOffValues values = ParseHandOffText(k.Text());
   EXPECT_TRUE(values.appPath == "/p0" || values.appPath == "/p1");
   EXPECT_FALSE(values.imageUrl);
-  EXPECT_EQ(Names(k.key.folder), std::vector<std::string>{"handoff"});
+  EXPECT_EQ(testing::SortedNamesIn(k.key.folder), std::vector<std::string>{"handoff"});
 }
 
 }  // namespace

@@ -38,13 +38,6 @@ unsigned ModeOf(const std::string& path) {
 }
 
 // Every name in a folder, to see that no temporary file was left behind.
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(AtomicFileLinks, SavingLinkedOptionsReplacesTheRealFileAndKeepsTheLink) {
   TempDir program, elsewhere;
@@ -62,8 +55,8 @@ TEST(AtomicFileLinks, SavingLinkedOptionsReplacesTheRealFileAndKeepsTheLink) {
   EXPECT_EQ(LinkText(link), real);
   EXPECT_EQ(elsewhere.Read("options.xml"), OptionsDocumentText(options));
   EXPECT_EQ(ModeOf(real), 0640u);  // the real file keeps its permissions
-  EXPECT_EQ(Names(program.Path()), std::vector<std::string>{"options.xml"});
-  EXPECT_EQ(Names(elsewhere.Path()), std::vector<std::string>{"options.xml"});
+  EXPECT_EQ(testing::SortedNamesIn(program.Path()), std::vector<std::string>{"options.xml"});
+  EXPECT_EQ(testing::SortedNamesIn(elsewhere.Path()), std::vector<std::string>{"options.xml"});
   EXPECT_EQ(LoadOptions(program.Path(), prompts, {}).login, "linked");
   EXPECT_TRUE(prompts.Lines().empty());
 }
@@ -87,8 +80,9 @@ TEST(AtomicFileLinks, RelativeLinksAndChainsAreFollowedFromEachLinksFolder) {
   EXPECT_EQ(LinkText(dir.Path() + "program/state.xml"), "../shared/hop.xml");
   EXPECT_EQ(LinkText(dir.Path() + "shared/hop.xml"), "deeper/state.xml");
   EXPECT_TRUE(IsLink(dir.Path() + "absolute.xml"));
-  EXPECT_EQ(Names(dir.Path() + "shared/deeper"), std::vector<std::string>{"state.xml"});
-  EXPECT_EQ(Names(dir.Path() + "program"), std::vector<std::string>{"state.xml"});
+  EXPECT_EQ(testing::SortedNamesIn(dir.Path() + "shared/deeper"),
+            std::vector<std::string>{"state.xml"});
+  EXPECT_EQ(testing::SortedNamesIn(dir.Path() + "program"), std::vector<std::string>{"state.xml"});
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(real)));
 }
 
@@ -123,9 +117,9 @@ TEST(AtomicFileLinks, LoopsAndLinksToFoldersFailWithoutTouchingAnything) {
   EXPECT_EQ(LinkText(dir.Path() + "a.xml"), "b.xml");
   EXPECT_EQ(LinkText(dir.Path() + "b.xml"), "a.xml");
   EXPECT_EQ(LinkText(dir.Path() + "c.xml"), "folder");
-  EXPECT_EQ(Names(dir.Path()),
+  EXPECT_EQ(testing::SortedNamesIn(dir.Path()),
             (std::vector<std::string>{"a.xml", "b.xml", "c.xml", "d.xml", "folder"}));
-  EXPECT_EQ(Names(dir.Path() + "folder"), std::vector<std::string>{"inside.txt"});
+  EXPECT_EQ(testing::SortedNamesIn(dir.Path() + "folder"), std::vector<std::string>{"inside.txt"});
   EXPECT_EQ(dir.Read("folder/inside.txt"), "kept");
 }
 
