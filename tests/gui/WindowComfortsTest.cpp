@@ -222,8 +222,19 @@ class WindowComfortsTest : public QObject {
     QVERIFY(w.form->CurrentSourceImage() != nullptr);
     QVERIFY2(sawWork(QStringLiteral("Opening the picture...")), "no painting while opening");
     seen.clear();
+    // A second command while the first still runs does nothing.
+    bool secondTried = false;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (secondTried || !w.form->SlowWorkRunning()) return;
+      secondTried = true;
+      w.form->ConvertItems[0][2]->trigger();  // to GIF
+      w.form->MirrorImageClick(true);
+    });
     w.form->ConvertItems[0][3]->trigger();  // to PNG
     watch.stop();
+    QVERIFY(secondTried);
+    QVERIFY(!folder.dir.Exists("Logo Directory/Pics/big.gif"));
+    QCOMPARE(w.Pics().ChildCount(), 2);
     QVERIFY2(sawWork(QStringLiteral("Converting the picture...")), "no painting while converting");
     QCOMPARE(w.form->SelectedNode()->Text(), std::string("big.png"));
     QVERIFY(folder.dir.Exists("Logo Directory/Pics/big.png"));

@@ -80,6 +80,8 @@ LogoDirContext TMainAppForm::EditContext() {
 }
 
 void TMainAppForm::RunEdit(const std::function<EditResult(LogoDirContext&)>& edit) {
+  // One command at a time: a big picture's work still runs.
+  if (slowWorkRunning_) return;
   LogoDirContext context = EditContext();
   EditResult result;
   editRunning_ = true;
@@ -260,6 +262,7 @@ void TMainAppForm::DeleteMenuItemClick() {
 }
 
 void TMainAppForm::SaveMenuItemClick() {
+  if (slowWorkRunning_) return;
   LogoNode* node = SelectedNode();
   if (!LogoCanBeSaved(node, currentSourceImage_.get(), prompts_)) return;
   const QString name = QString::fromStdString(node->Text());

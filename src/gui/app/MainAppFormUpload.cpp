@@ -83,6 +83,7 @@ void TMainAppForm::ShowUploadCaptions(UploadCaptions captions) {
 }
 
 void TMainAppForm::UploadMenuItemClick() {
+  if (slowWorkRunning_) return;
   if (runningUpload_) {
     // The outcome arrives through the completion routine.
     runningUpload_->Cancel();
