@@ -34,7 +34,7 @@ start_display() {
 # Waits until a window with exactly this title is mapped; prints its id.
 wait_window() {
   local title="$1" id=""
-  for _ in $(seq 150); do
+  for _ in $(seq 300); do
     id="$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1)" && [[ -n "$id" ]] && break
     sleep 0.1
   done
