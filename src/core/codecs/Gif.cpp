@@ -1,6 +1,8 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -127,22 +129,6 @@ void DrawLine(Bitmap& screen, const GifImageDesc& frame, int frameRow, const Gif
   }
 }
 
-struct MemoryWriter {
-  std::vector<std::uint8_t>* out;
-  bool failed = false;
-};
-
-int WriteToMemory(GifFileType* gif, const GifByteType* data, int length) {
-  auto* writer = static_cast<MemoryWriter*>(gif->UserData);
-  try {
-    writer->out->insert(writer->out->end(), data, data + length);
-  } catch (const std::bad_alloc&) {
-    writer->failed = true;
-    return 0;
-  }
-  return length;
-}
-
 void CheckQuantized(const IndexedPicture& indexed, const Bitmap& picture, int bits) {
   const std::size_t pixels =
       static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
@@ -155,25 +141,141 @@ void CheckQuantized(const IndexedPicture& indexed, const Bitmap& picture, int bi
   }
 }
 
-// The palette padded with black to the 2^bits entries a GIF colour map has.
-ColorMapObject* MakeColorMap(const std::vector<Color>& palette, int bits) {
-  ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
-  if (!map) throw PictureError("GIF: out of memory");
-  for (int i = 0; i < map->ColorCount; ++i) {
-    const Color c = static_cast<std::size_t>(i) < palette.size() ? palette[i] : 0;
-    map->Colors[i] = GifColorType{RedOf(c), GreenOf(c), BlueOf(c)};
+// GIF's LZW, code for code what giflib writes: a clear code first, codes
+// widened as soon as the next free code needs another bit, a clear code
+// instead of the code 4095, end-of-information last. The strings are found
+// in a hash table of prefix code, pixel and string code packed into one
+// 32-bit slot, small enough for the processor's first cache. A dithered
+// picture makes short strings, so whether a pixel extends the string or
+// ends it is a coin toss: the loop decides it without a branch, writing a
+// code of no bits when it extends, and leaves it only to widen the codes or
+// to start a new table.
+class LzwEncoder {
+ public:
+  explicit LzwEncoder(int bits) : minBits_(std::max(bits, 2)) {}
+
+  // The packed codes of `indices` (at least one), without the sub-block
+  // framing.
+  std::vector<std::uint8_t> Encode(const std::uint8_t* indices, std::size_t count) {
+    // At most a code a pixel, of at most 12 bits, a clear code every few
+    // thousand, and room for the four bytes every code writes.
+    std::vector<std::uint8_t> bytes((count + count / 1024 + 8) * kCodeBits / 8 + 16);
+    std::uint8_t* out = bytes.data();
+    std::uint64_t word = 0;  // the bits not written out yet, from the lowest
+    int pending = 0;
+    auto put = [&](std::uint32_t code, int width) {
+      word |= std::uint64_t{code} << pending;
+      pending += width;
+      const auto low = static_cast<std::uint32_t>(word);
+      std::memcpy(out, &low, 4);  // little-endian machines only, as everywhere here
+      const int full = pending >= 32 ? 1 : 0;
+      out += 4 * full;
+      word >>= 32 * full;
+      pending -= 32 * full;
+    };
+    const std::uint32_t clear = 1u << minBits_, end = clear + 1, first = clear + 2;
+    std::uint32_t next = first;
+    int width = minBits_ + 1;
+    std::uint32_t limit = 1u << width;  // the first code that needs a wider code or a new table
+    table_.fill(kEmpty);
+    put(clear, width);
+    std::uint32_t current = indices[0];
+    for (std::size_t i = 1; i < count; ++i) {
+      const std::uint32_t pixel = indices[i];
+      const std::uint32_t key = (current << 8) | pixel;
+      std::uint32_t slot = Hash(key);
+      std::uint32_t entry = table_[slot];
+      // Another string in the slot: neither this string nor empty. One test
+      // for both (a product of 20-bit numbers), which the compiler cannot
+      // split into a branch for each.
+      while (std::uint64_t{(entry >> kCodeBits) ^ key} * ((entry >> kCodeBits) ^ kNoKey) != 0) {
+        slot = (slot + 1) & (kSlots - 1);
+        entry = table_[slot];
+      }
+      // All ones when the string ends here: its code goes out, and the
+      // string with this pixel gets the next code.
+      const std::uint32_t ends = 0u - static_cast<std::uint32_t>(entry == kEmpty);
+      put(current & ends, width & static_cast<int>(ends));
+      table_[slot] = (((key << kCodeBits) | next) & ends) | (entry & ~ends);
+      const std::uint32_t given = next & ends;
+      next -= ends;
+      current = (pixel & ends) | (entry & kCodeMask & ~ends);
+      if (given >= limit) {
+        if (given >= kLastCode) {
+          put(clear, width);
+          table_.fill(kEmpty);
+          next = first;
+          width = minBits_ + 1;
+        } else {
+          ++width;
+        }
+        limit = width < kCodeBits ? 1u << width : kLastCode;
+      }
+    }
+    put(current, width);
+    if (width < kCodeBits && next >= (1u << width)) ++width;
+    put(end, width);
+    put(0, 0);  // the bits left over
+    out += (pending + 7) / 8;
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+    return bytes;
   }
-  return map;
+
+ private:
+  static constexpr int kCodeBits = 12;
+  static constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
+  static constexpr std::uint32_t kLastCode = kCodeMask;  // never given out, as giflib does
+  static constexpr std::uint32_t kSlots = 8192;          // at least twice the codes
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;   // prefix 4095 is never stored
+  static constexpr std::uint32_t kNoKey = kEmpty >> kCodeBits;
+
+  static std::uint32_t Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 13); }
+
+  const int minBits_;
+  std::array<std::uint32_t, kSlots> table_;
+};
+
+void PutU16(std::vector<std::uint8_t>& out, int value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-void WriteIndexed(GifFileType* gif, IndexedPicture& indexed, const ColorMapObject* map, int bits) {
-  if (EGifPutScreenDesc(gif, indexed.width, indexed.height, bits, 0, map) == GIF_ERROR ||
-      EGifPutImageDesc(gif, 0, 0, indexed.width, indexed.height, false, nullptr) == GIF_ERROR)
-    Fail("cannot write", gif->Error);
-  for (int y = 0; y < indexed.height; ++y) {
-    GifPixelType* row = indexed.indices.data() + static_cast<std::size_t>(y) * indexed.width;
-    if (EGifPutLine(gif, row, indexed.width) == GIF_ERROR) Fail("cannot write", gif->Error);
+// The file as giflib lays it out: GIF87a, the screen with its global colour
+// map of 2^bits entries (the palette padded with black), one image at 0, 0
+// without a map of its own, the LZW data in sub-blocks of 255 bytes.
+std::vector<std::uint8_t> WriteIndexed(const IndexedPicture& indexed, int bits) {
+  const std::vector<std::uint8_t> codes =
+      LzwEncoder(bits).Encode(indexed.indices.data(), indexed.indices.size());
+  const std::size_t entries = std::size_t{1} << bits;
+  std::vector<std::uint8_t> out;
+  out.reserve(13 + 3 * entries + 11 + codes.size() + codes.size() / 255 + 3);
+  for (char c : {'G', 'I', 'F', '8', '7', 'a'})
+    out.push_back(static_cast<std::uint8_t>(c));
+  PutU16(out, indexed.width);
+  PutU16(out, indexed.height);
+  out.push_back(static_cast<std::uint8_t>(0x80 | ((bits - 1) << 4) | (bits - 1)));
+  out.push_back(0);  // background colour
+  out.push_back(0);  // no aspect ratio
+  for (std::size_t i = 0; i < entries; ++i) {
+    const Color c = i < indexed.palette.size() ? indexed.palette[i] : 0;
+    out.insert(out.end(), {RedOf(c), GreenOf(c), BlueOf(c)});
   }
+  out.push_back(0x2C);
+  PutU16(out, 0);
+  PutU16(out, 0);
+  PutU16(out, indexed.width);
+  PutU16(out, indexed.height);
+  out.push_back(0);  // no local colour map, not interlaced
+  out.push_back(static_cast<std::uint8_t>(std::max(bits, 2)));
+  for (std::size_t at = 0; at < codes.size(); at += 255) {
+    const std::size_t length = std::min<std::size_t>(255, codes.size() - at);
+    out.push_back(static_cast<std::uint8_t>(length));
+    out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+               codes.begin() + static_cast<std::ptrdiff_t>(at + length));
+  }
+  out.push_back(0);     // end of the picture data
+  out.push_back(0x3B);  // end of the file
+  return out;
 }
 
 }  // namespace
@@ -224,26 +326,13 @@ std::vector<std::uint8_t> EncodeGif(const Bitmap& picture, const GifEncoderSetti
   if (picture.Empty()) throw PictureError("GIF: cannot write an empty picture");
   if (picture.Width() > kMaxGifSide || picture.Height() > kMaxGifSide)
     throw PictureError("GIF: picture is too large");
-  IndexedPicture indexed = QuantizeOctree(picture, bits);
-  CheckQuantized(indexed, picture, bits);
-
-  std::vector<std::uint8_t> out;
-  MemoryWriter writer{&out};
-  int error = 0;
-  GifFileType* gif = EGifOpen(&writer, WriteToMemory, &error);
-  if (!gif) Fail("cannot write", error);
-  ColorMapObject* map = nullptr;
   try {
-    map = MakeColorMap(indexed.palette, bits);
-    WriteIndexed(gif, indexed, map, bits);
-  } catch (...) {
-    GifFreeMapObject(map);
-    EGifCloseFile(gif, &error);
-    throw;
+    const IndexedPicture indexed = QuantizeOctree(picture, bits);
+    CheckQuantized(indexed, picture, bits);
+    return WriteIndexed(indexed, bits);
+  } catch (const std::bad_alloc&) {
+    throw PictureError("GIF: out of memory");
   }
-  GifFreeMapObject(map);
-  if (EGifCloseFile(gif, &error) == GIF_ERROR || writer.failed) Fail("cannot write", error);
-  return out;
 }
 
 std::vector<std::uint8_t> EncodeGif(const Bitmap& picture, int bitsPerPixel) {

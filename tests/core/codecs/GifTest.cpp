@@ -8,6 +8,7 @@
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/PictureBytes.h"
+#include "core/codecs/Quantize.h"
 #include "core/platform/AtomicFile.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -289,6 +290,70 @@ TEST(GifEncoder, IsAsFaithfulAsImageMagickOnPhotographs) {
   }
   EXPECT_GE(ours, theirs) << "ours " << ours / 3 << " dB, ImageMagick " << theirs / 3
                           << " on average";
+}
+
+// The file giflib writes for a picture reduced to `indexed`: the layout and
+// LZW stream the encoder has always written, and that every reader takes.
+std::vector<std::uint8_t> GiflibFile(IndexedPicture indexed, int bits) {
+  std::vector<std::uint8_t> out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, AppendBytes, &error);
+  ColorMapObject* map = GifMakeMapObject(1 << bits, nullptr);
+  for (int i = 0; i < map->ColorCount; ++i) {
+    const Color c = i < static_cast<int>(indexed.palette.size()) ? indexed.palette[i] : 0;
+    map->Colors[i] = GifColorType{RedOf(c), GreenOf(c), BlueOf(c)};
+  }
+  EXPECT_EQ(EGifPutScreenDesc(gif, indexed.width, indexed.height, bits, 0, map), GIF_OK);
+  GifFreeMapObject(map);
+  EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, indexed.width, indexed.height, false, nullptr), GIF_OK);
+  for (int y = 0; y < indexed.height; ++y) {
+    EXPECT_EQ(
+        EGifPutLine(gif, indexed.indices.data() + std::size_t(y) * indexed.width, indexed.width),
+        GIF_OK);
+  }
+  EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+  return out;
+}
+
+// Pictures of at most 2^bits colours keep their pixels, so the LZW stream
+// carries them unchanged: noise fills the code table again and again, a
+// plain picture makes strings hundreds of pixels long.
+TEST(GifEncoder, WritesTheLzwStreamGiflibWritesAndReadsBackExactly) {
+  struct Case {
+    const char* name;
+    int width, height, bits;
+    int colours;    // of the noise; 1 for a plain picture
+    int runLength;  // pixels a noise value is held for
+  } cases[] = {
+      {"one pixel", 1, 1, 8, 1, 1},
+      {"plain", 400, 400, 8, 1, 1},
+      {"plain, two colours", 300, 200, 1, 1, 1},
+      {"noise, 256 colours", 257, 131, 8, 256, 1},
+      {"noise in runs", 320, 97, 8, 256, 3},
+      {"noise, 16 colours", 211, 173, 4, 16, 1},
+      {"noise, 5 colours", 64, 600, 3, 5, 2},
+      {"noise, 4 colours", 199, 201, 2, 4, 1},
+      {"noise, 2 colours", 501, 99, 1, 2, 1},
+      {"one column", 1, 5000, 7, 128, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bitmap picture(c.width, c.height);
+    std::uint32_t seed = 7;
+    int value = 0;
+    for (int i = 0; i < c.width * c.height; ++i) {
+      if (i % c.runLength == 0) {
+        seed = seed * 1103515245u + 12345u;
+        value = static_cast<int>((seed >> 16) % static_cast<std::uint32_t>(c.colours));
+      }
+      picture.SetPixel(
+          i % c.width, i / c.width,
+          MakeColor(std::uint8_t(value), std::uint8_t(255 - value), std::uint8_t(value * 37)));
+    }
+    const std::vector<std::uint8_t> bytes = EncodeGif(picture, c.bits);
+    EXPECT_EQ(bytes, GiflibFile(QuantizeOctree(picture, c.bits), c.bits));
+    EXPECT_EQ(DecodeGif(bytes), picture);
+  }
 }
 
 TEST(GifEncoder, RefusesWhatGifCannotHold) {
