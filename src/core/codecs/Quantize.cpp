@@ -395,90 +395,106 @@ class NearestColor {
 };
 
 // The nearest palette colour of a colour, for the dithering, which asks for
-// one a pixel. The cube is cut into small cells (five bits a channel); when
-// a colour first falls in a cell, the kKept palette colours nearest to the
-// cell's centre are kept, and each pixel takes the nearer of them: most
-// often its exactly nearest colour. (A colour near but not nearest adds noise
-// that the error diffusion spreads over flat areas; the nearest colour to the
-// cell's centre alone often is such a colour.) Each pixel's choice waits for
-// the error of the one before it, so the lookup is kept short: a small table
-// that stays in the processor's first cache, two distances, no branch.
+// one a pixel. The cube is cut into small cells (five bits a channel); each
+// cell keeps the two palette colours nearest to its centre, and each pixel
+// takes the nearer of them: most often its exactly nearest colour. (A colour
+// near but not nearest adds noise that the error diffusion spreads over flat
+// areas; the nearest colour to the cell's centre alone often is such a
+// colour.) Each pixel's choice waits for the error of the one before it, so
+// the lookup is kept short: a cell holds its two colours themselves, not
+// their indices, so that the distances wait for one load only.
+//
+// The cells are filled a search box (4 × 4 × 4 cells) at a time, when a
+// colour first falls in the box: the box's candidates, nearest to the box
+// first, are gone through once for all its cells, until none can be nearer
+// than the second colour of every cell.
 class NearestColorCache {
- public:
-  explicit NearestColorCache(const std::vector<Color>& palette)
-      : search_(palette), cells_(std::size_t{1} << (3 * kBits)) {
-    for (Color c : palette)
-      colors_.push_back(
-          PackedColor{std::int16_t(RedOf(c)), std::int16_t(GreenOf(c)), std::int16_t(BlueOf(c))});
-  }
-
-  std::uint8_t Find(int r, int g, int b) {
-    const std::uint32_t cell = (std::uint32_t(r >> kShift) << (2 * kBits)) |
-                               (std::uint32_t(g >> kShift) << kBits) | std::uint32_t(b >> kShift);
-    if (((filled_[cell / 64] >> (cell % 64)) & 1u) == 0) Fill(cell);
-    const Entry& entry = cells_[cell];
-    // Distance and index in one number; the smallest is the answer.
-    int best = Key(r, g, b, entry.index[0]);
-    for (int i = 1; i < kKept; ++i)
-      best = std::min(best, Key(r, g, b, entry.index[i]));
-    return static_cast<std::uint8_t>(best);
-  }
-
  private:
   static constexpr int kBits = 5;
   static constexpr int kShift = 8 - kBits;
   static constexpr int kSide = 1 << kShift;
-  static constexpr int kKept = 2;
+  static constexpr int kPerBox = 4;  // cells along each side of a box
+  static constexpr int kCellsPerBox = kPerBox * kPerBox * kPerBox;
+  static constexpr int kNone = std::numeric_limits<int>::max();
 
-  struct PackedColor {
-    std::int16_t r, g, b;
+ public:
+  struct Pair {
+    std::uint8_t r0, g0, b0, index0;  // the lower index of the two
+    std::uint8_t r1, g1, b1, index1;
   };
-  struct Entry {
-    std::uint8_t index[kKept];
-  };
 
-  int Key(int r, int g, int b, std::uint8_t index) const {
-    return (Distance(r, g, b, index) << 8) | index;
-  }
-  int Distance(int r, int g, int b, std::uint8_t index) const {
-    const PackedColor& c = colors_[index];
-    const int dr = r - c.r, dg = g - c.g, db = b - c.b;
-    return dr * dr + dg * dg + db * db;
+  explicit NearestColorCache(const std::vector<Color>& palette)
+      : search_(palette), palette_(palette), cells_(std::size_t{1} << (3 * kBits)) {}
+
+  static std::uint32_t CellOf(int r, int g, int b) {
+    return (std::uint32_t(r >> kShift) << (2 * kBits)) | (std::uint32_t(g >> kShift) << kBits) |
+           std::uint32_t(b >> kShift);
   }
 
-  [[gnu::noinline]] void Fill(std::uint32_t cell) {
-    const int low[3] = {int(cell >> (2 * kBits)) << kShift,
-                        int((cell >> kBits) & ((1u << kBits) - 1)) << kShift,
-                        int(cell & ((1u << kBits) - 1)) << kShift};
-    // The colours nearest to the cell's centre. The box's candidates come
-    // nearest to the box first, and none is nearer to the centre than to the
-    // box: the search ends at the first that cannot be nearer than the last
-    // kept.
-    const NearestColor::Candidates box = search_.CandidatesNear(low[0], low[1], low[2]);
-    const int half = kSide / 2;
-    const int cr = low[0] + half, cg = low[1] + half, cb = low[2] + half;
-    int keptKey[kKept] = {};
-    int count = 0;
-    for (const auto* c = box.begin; c != box.end; ++c) {
-      if (count == kKept && c->near >= keptKey[kKept - 1] >> 8) break;
-      const int key = Key(cr, cg, cb, c->index);
-      int at = count < kKept ? count++ : kKept;
-      while (at > 0 && keptKey[at - 1] > key) {
-        if (at < kKept) keptKey[at] = keptKey[at - 1];
-        --at;
+  bool Filled(std::uint32_t cell) const { return (filled_[cell / 64] >> (cell % 64)) & 1u; }
+  const Pair& At(std::uint32_t cell) const { return cells_[cell]; }
+
+  // Fills the cells of the box that holds `cell`.
+  void Fill(std::uint32_t cell) {
+    constexpr std::uint32_t kCorner = ((1u << kBits) - 1) & ~std::uint32_t(kPerBox - 1);
+    const int first[3] = {int((cell >> (2 * kBits)) & kCorner), int((cell >> kBits) & kCorner),
+                          int(cell & kCorner)};
+    const NearestColor::Candidates box =
+        search_.CandidatesNear(first[0] << kShift, first[1] << kShift, first[2] << kShift);
+    // Distance and index in one number, of the nearest and second nearest
+    // colour to the centre of each cell so far.
+    std::array<int, kCellsPerBox> best, second;
+    best.fill(kNone);
+    second.fill(kNone);
+    int worst = kNone;  // the farthest second colour of any cell
+    for (const auto* c = box.begin; c != box.end && (c->near << 8) <= worst; ++c) {
+      int axis[3][kPerBox];
+      const int channel[3] = {c->r, c->g, c->b};
+      for (int a = 0; a < 3; ++a) {
+        for (int i = 0; i < kPerBox; ++i) {
+          const int d = ((first[a] + i) << kShift) + kSide / 2 - channel[a];
+          axis[a][i] = d * d;
+        }
       }
-      if (at < kKept) keptKey[at] = key;
+      worst = 0;
+      int at = 0;
+      for (int i = 0; i < kPerBox; ++i) {
+        for (int j = 0; j < kPerBox; ++j) {
+          const int rg = axis[0][i] + axis[1][j];
+          for (int k = 0; k < kPerBox; ++k, ++at) {
+            const int key = ((rg + axis[2][k]) << 8) | c->index;
+            if (key < second[at]) {
+              second[at] = std::max(best[at], key);
+              best[at] = std::min(best[at], key);
+            }
+            worst = std::max(worst, second[at]);
+          }
+        }
+      }
     }
-    // A palette of fewer colours repeats its nearest.
-    Entry& entry = cells_[cell];
-    for (int i = 0; i < kKept; ++i)
-      entry.index[i] = static_cast<std::uint8_t>(keptKey[i < count ? i : 0]);
-    filled_[cell / 64] |= std::uint64_t{1} << (cell % 64);
+    int at = 0;
+    for (int i = 0; i < kPerBox; ++i) {
+      for (int j = 0; j < kPerBox; ++j) {
+        const std::uint32_t row = (std::uint32_t(first[0] + i) << (2 * kBits)) |
+                                  (std::uint32_t(first[1] + j) << kBits) | std::uint32_t(first[2]);
+        for (int k = 0; k < kPerBox; ++k, ++at) {
+          // A box of a single candidate repeats it.
+          const int one = best[at] & 0xFF;
+          const int other = second[at] == kNone ? one : second[at] & 0xFF;
+          const Color low = palette_[std::min(one, other)], high = palette_[std::max(one, other)];
+          cells_[row + k] =
+              Pair{RedOf(low),  GreenOf(low),  BlueOf(low),  std::uint8_t(std::min(one, other)),
+                   RedOf(high), GreenOf(high), BlueOf(high), std::uint8_t(std::max(one, other))};
+        }
+        filled_[row / 64] |= std::uint64_t{(1u << kPerBox) - 1} << (row % 64);
+      }
+    }
   }
 
+ private:
   NearestColor search_;
-  std::vector<PackedColor> colors_;
-  std::vector<Entry> cells_;
+  std::vector<Color> palette_;
+  std::vector<Pair> cells_;
   std::array<std::uint64_t, (std::size_t{1} << (3 * kBits)) / 64> filled_{};
 };
 
@@ -523,49 +539,142 @@ std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
 // row below: a pixel reads its entry before the pixel behind it is rewritten
 // with the errors for the next row, which are gathered in registers on the
 // way. The buffer has a spare pixel at both ends so that the edges need no
-// tests. The three channels of a pixel are one vector of four lanes (a GCC
-// and Clang extension).
-using Lanes = std::int32_t __attribute__((vector_size(16)));
+// tests. The three channels of a pixel are one vector (a GCC and Clang
+// extension) of 16-bit lanes: an error is at most 255 either way, sixteen
+// of them at most 4080.
+//
+// Each pixel waits for the error of the one before it, and its choice takes
+// the processor far longer than the work it does: the top and the bottom
+// half of the picture are therefore dithered as two bands side by side, a
+// pixel of each in turn, so that one's wait is spent on the other. The first
+// row of the bottom band starts without errors from above, as the top row
+// does.
+using Lanes = std::int16_t __attribute__((vector_size(16)));
 
-Lanes ClampTo255(Lanes v) {
-  v &= ~(v >> 31);                     // negative to 0
-  const Lanes over = (255 - v) >> 31;  // all ones above 255
-  return (v & ~over) | (over & 255);
+int Square(int v) {
+  return v * v;
+}
+
+struct Band {
+  const std::uint8_t* source;
+  std::uint8_t* index;
+  Lanes* error;
+  Lanes ahead;   // 7/16 for the next pixel
+  Lanes behind;  // gathered for the pixel behind, below
+  Lanes below;   // gathered for this pixel, below
+};
+
+// The value the band's next pixel takes with the errors it is given.
+Lanes NextValue(const Band& band) {
+  const Lanes pixel{band.source[0], band.source[1], band.source[2]};
+  const Lanes value = pixel + ((*band.error + band.ahead + 8) >> 4);
+  const Lanes low = value < 0 ? 0 : value;
+  return low > 255 ? 255 : low;
+}
+
+std::uint32_t CellOf(Lanes value) {
+  return NearestColorCache::CellOf(static_cast<std::uint16_t>(value[0]),
+                                   static_cast<std::uint16_t>(value[1]),
+                                   static_cast<std::uint16_t>(value[2]));
+}
+
+// Dithers the next pixels of a row of each of the N bands, side by side,
+// up to pixel `end` or the first pixel of any band whose cell of the cache
+// is not filled yet; returns where it stopped. It calls nothing, and is
+// called once for a row, and again after each fill, so that the compiler
+// keeps its values in registers.
+template <int N, int Step>
+[[gnu::noinline]] int DitherRun(Band (&bands)[N], int i, int end, const NearestColorCache& nearest,
+                                const Lanes* colors) {
+  Band band[N];
+  for (int n = 0; n < N; ++n)
+    band[n] = bands[n];
+  for (; i < end; ++i) {
+    Lanes value[N];
+    std::uint32_t cell[N];
+    bool filled = true;
+    for (int n = 0; n < N; ++n) {
+      value[n] = NextValue(band[n]);
+      cell[n] = CellOf(value[n]);
+      filled &= nearest.Filled(cell[n]);
+    }
+    if (!filled) break;
+    for (int n = 0; n < N; ++n) {
+      const int r = static_cast<std::uint16_t>(value[n][0]);
+      const int g = static_cast<std::uint16_t>(value[n][1]);
+      const int b = static_cast<std::uint16_t>(value[n][2]);
+      const NearestColorCache::Pair& pair = nearest.At(cell[n]);
+      const int d0 = Square(r - pair.r0) + Square(g - pair.g0) + Square(b - pair.b0);
+      const int d1 = Square(r - pair.r1) + Square(g - pair.g1) + Square(b - pair.b1);
+      // Without a branch: which of the two is nearer is anyone's guess.
+      const int second = -int(d1 < d0);
+      const auto chosen =
+          static_cast<std::uint8_t>(pair.index0 ^ ((pair.index0 ^ pair.index1) & second));
+      *band[n].index = chosen;
+      const Lanes e = value[n] - colors[chosen];
+      band[n].error[-Step] = band[n].behind + (e << 1) + e;
+      band[n].behind = band[n].below + (e << 2) + e;
+      band[n].below = e;
+      band[n].ahead = (e << 3) - e;
+      band[n].source += 3 * Step;
+      band[n].error += Step;
+      band[n].index += Step;
+    }
+  }
+  for (int n = 0; n < N; ++n)
+    bands[n] = band[n];
+  return i;
+}
+
+// One row of each of the N bands, all in the same direction.
+template <int N, int Step>
+void DitherRows(Band (&bands)[N], int w, NearestColorCache& nearest, const Lanes* colors) {
+  for (int i = 0; (i = DitherRun<N, Step>(bands, i, w, nearest, colors)) < w;) {
+    for (const Band& band : bands) {
+      const std::uint32_t cell = CellOf(NextValue(band));
+      if (!nearest.Filled(cell)) nearest.Fill(cell);
+    }
+  }
+  for (Band& band : bands)
+    band.error[-Step] = band.behind;
 }
 
 void DitherToPalette(const Bitmap& picture, const std::vector<Color>& palette,
                      IndexedPicture& out) {
-  const int w = picture.Width();
+  const int w = picture.Width(), h = picture.Height();
   NearestColorCache nearest(palette);
   std::vector<Lanes> colors;
   for (Color c : palette)
-    colors.push_back(Lanes{RedOf(c), GreenOf(c), BlueOf(c), 0});
-  std::vector<Lanes> errors(static_cast<std::size_t>(w) + 2, Lanes{0, 0, 0, 0});
-  for (int y = 0; y < picture.Height(); ++y) {
+    colors.push_back(Lanes{RedOf(c), GreenOf(c), BlueOf(c)});
+  std::vector<Lanes> errors[2];
+  for (auto& buffer : errors)
+    buffer.assign(static_cast<std::size_t>(w) + 2, Lanes{});
+  auto start = [&](Band& band, int y, std::vector<Lanes>& buffer, bool forward) {
+    band.source = picture.Row(y) + (forward ? 0 : (w - 1) * 3);
+    band.index = out.indices.data() + static_cast<std::size_t>(y) * w + (forward ? 0 : w - 1);
+    band.error = buffer.data() + (forward ? 1 : w);
+    band.ahead = band.behind = band.below = Lanes{};
+  };
+  // The bottom band has the odd row, dithered alone at the end.
+  const int top = h / 2;
+  for (int y = 0; y < h - top; ++y) {
     const bool forward = y % 2 == 0;
-    const int step = forward ? 1 : -1;
-    const std::uint8_t* source = picture.Row(y) + (forward ? 0 : (w - 1) * 3);
-    std::uint8_t* index =
-        out.indices.data() + static_cast<std::size_t>(y) * w + (forward ? 0 : w - 1);
-    Lanes* error = errors.data() + (forward ? 1 : w);
-    Lanes ahead{0, 0, 0, 0};   // 7/16 for the next pixel
-    Lanes behind{0, 0, 0, 0};  // gathered for the pixel behind, below
-    Lanes below{0, 0, 0, 0};   // gathered for this pixel, below
-    for (int i = 0; i < w; ++i) {
-      const Lanes pixel{source[0], source[1], source[2], 0};
-      const Lanes value = ClampTo255(pixel + ((*error + ahead + 8) >> 4));
-      const std::uint8_t chosen = nearest.Find(value[0], value[1], value[2]);
-      *index = chosen;
-      const Lanes e = value - colors[chosen];
-      error[-step] = behind + (e << 1) + e;
-      behind = below + (e << 2) + e;
-      below = e;
-      ahead = (e << 3) - e;
-      source += 3 * step;
-      error += step;
-      index += step;
+    if (y < top) {
+      Band bands[2];
+      start(bands[0], y, errors[0], forward);
+      start(bands[1], top + y, errors[1], forward);
+      if (forward)
+        DitherRows<2, 1>(bands, w, nearest, colors.data());
+      else
+        DitherRows<2, -1>(bands, w, nearest, colors.data());
+    } else {
+      Band bands[1];
+      start(bands[0], top + y, errors[1], forward);
+      if (forward)
+        DitherRows<1, 1>(bands, w, nearest, colors.data());
+      else
+        DitherRows<1, -1>(bands, w, nearest, colors.data());
     }
-    error[-step] = behind;
   }
 }
 
