@@ -225,11 +225,11 @@ class LzwEncoder {
   static constexpr int kCodeBits = 12;
   static constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
   static constexpr std::uint32_t kLastCode = kCodeMask;  // never given out, as giflib does
-  static constexpr std::uint32_t kSlots = 8192;          // at least twice the codes
+  static constexpr std::uint32_t kSlots = 16384;         // four times the codes
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;   // prefix 4095 is never stored
   static constexpr std::uint32_t kNoKey = kEmpty >> kCodeBits;
 
-  static std::uint32_t Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 13); }
+  static std::uint32_t Hash(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - 14); }
 
   const int minBits_;
   std::array<std::uint32_t, kSlots> table_;

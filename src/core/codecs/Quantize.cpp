@@ -203,6 +203,35 @@ std::array<OctreeLevel, kCellBits + 1> BuildOctree(const Cells& cells) {
   return levels;
 }
 
+// Sorts by the bits from `low` up, keeping the order of numbers equal in
+// them: a radix sort, a byte at a time from the lowest, skipping the bytes
+// all the numbers share. (A comparison sort of the nodes' costs spends its
+// time on mispredicted branches, each comparison being a coin toss.)
+void SortByHighBits(std::vector<std::uint64_t>& numbers, int low) {
+  if (numbers.empty()) return;
+  const int digits = (64 - low + 7) / 8;
+  std::array<std::array<std::uint32_t, 256>, 8> counts{};
+  for (const std::uint64_t n : numbers) {
+    for (int d = 0; d < digits; ++d)
+      ++counts[d][(n >> (low + 8 * d)) & 0xFF];
+  }
+  std::vector<std::uint64_t> spare(numbers.size());
+  for (int d = 0; d < digits; ++d) {
+    const int shift = low + 8 * d;
+    std::array<std::uint32_t, 256>& at = counts[d];
+    if (at[(numbers[0] >> shift) & 0xFF] == numbers.size()) continue;
+    std::uint32_t start = 0;
+    for (std::uint32_t& count : at) {
+      const std::uint32_t n = count;
+      count = start;
+      start += n;
+    }
+    for (const std::uint64_t n : numbers)
+      spare[at[(n >> shift) & 0xFF]++] = n;
+    numbers.swap(spare);
+  }
+}
+
 // Pruning folds one node at a time into its parent, the cheapest first,
 // until few enough colours are left: the pixels of the node (its children
 // folded into it before) then share the parent's colour, beside the parent's
@@ -222,9 +251,11 @@ std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxColors) {
   // most 2^18), then the level, then the slot (fewer than 2^15 a level). A
   // node costs at least eight times as much as any of its children, so by
   // the time a node is folded its children have all been folded into it.
+  // They are listed in the order of level and slot, so that a sort by cost
+  // that keeps that order puts them in the order of the whole numbers.
   constexpr int kTieBits = 17;
   std::vector<std::uint64_t> order;
-  for (int level = 2; level <= kCellBits; ++level) {
+  for (int level = kCellBits; level >= 2; --level) {
     const int shift = 3 * (8 - level);
     for (std::uint32_t slot = 0; slot < levels[level].keys.size(); ++slot) {
       const std::uint64_t pixels =
@@ -233,7 +264,7 @@ std::vector<ColorSum> PruneOctree(const Cells& cells, std::size_t maxColors) {
       order.push_back((pixels << shift << kTieBits) | tie);
     }
   }
-  std::sort(order.begin(), order.end());
+  SortByHighBits(order, kTieBits);
 
   // The pixels each node stands for itself (at first only the cells), and
   // whether it has been folded away.
@@ -313,24 +344,6 @@ class NearestColor {
     colors_ = palette;
   }
 
-  std::uint8_t Find(int r, int g, int b) {
-    const std::uint32_t box = KeyOf(r, g, b, kBoxBits);
-    if (boxStart_[box] < 0) FillBox(box);
-    const Candidate* candidate = candidates_.data() + boxStart_[box];
-    const Candidate* end = candidate + boxCount_[box];
-    int best = std::numeric_limits<int>::max();
-    std::uint8_t bestIndex = candidate->index;
-    for (; candidate != end && candidate->near < best; ++candidate) {
-      const int dr = r - candidate->r, dg = g - candidate->g, db = b - candidate->b;
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < best) {
-        best = d;
-        bestIndex = candidate->index;
-      }
-    }
-    return bestIndex;
-  }
-
   struct Candidate {
     std::int32_t near;  // squared distance from the box
     std::int16_t r, g, b;
@@ -347,6 +360,19 @@ class NearestColor {
     if (boxStart_[box] < 0) FillBox(box);
     const Candidate* first = candidates_.data() + boxStart_[box];
     return {first, first + boxCount_[box]};
+  }
+
+  // Of colours equally near, the first candidate of the box. All the box's
+  // few candidates are measured: a scan that stops when no candidate can be
+  // nearer spends more on guessing when to stop than it saves.
+  std::uint8_t Find(int r, int g, int b) {
+    const Candidates box = CandidatesNear(r, g, b);
+    int best = std::numeric_limits<int>::max();  // distance and place in one number
+    for (const Candidate* c = box.begin; c != box.end; ++c) {
+      const int dr = r - c->r, dg = g - c->g, db = b - c->b;
+      best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | int(c - box.begin));
+    }
+    return box.begin[best & 0xFF].index;
   }
 
  private:
