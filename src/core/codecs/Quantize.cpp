@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,32 @@ struct ColorSum {
     return MakeColor(mean(r), mean(g), mean(b));
   }
 };
+
+// Vectors of 16- and 32-bit lanes (a GCC and Clang extension), which the
+// compiler maps to the processor's vector instructions.
+using Lanes = std::int16_t __attribute__((vector_size(16)));
+using UnsignedLanes = std::uint16_t __attribute__((vector_size(16)));
+using Wide = std::int32_t __attribute__((vector_size(16)));
+static_assert(std::endian::native == std::endian::little,
+              "16-bit lanes are widened in place, the low half first");
+
+// The low and the high four lanes, taken as unsigned and widened to 32 bits.
+Wide LowLanes(UnsignedLanes v) {
+  return (Wide)__builtin_shufflevector(v, UnsignedLanes{}, 0, 8, 1, 9, 2, 10, 3, 11);
+}
+Wide HighLanes(UnsignedLanes v) {
+  return (Wide)__builtin_shufflevector(v, UnsignedLanes{}, 4, 12, 5, 13, 6, 14, 7, 15);
+}
+Wide Min(Wide a, Wide b) {
+  return a < b ? a : b;
+}
+Wide Max(Wide a, Wide b) {
+  return a > b ? a : b;
+}
+
+int Square(int v) {
+  return v * v;
+}
 
 int SquaredDistance(Color a, Color b) {
   const int dr = RedOf(a) - RedOf(b), dg = GreenOf(a) - GreenOf(b), db = BlueOf(a) - BlueOf(b);
@@ -325,12 +352,10 @@ void MergeClosestClusters(std::vector<ColorSum>& clusters, std::size_t maxColors
   }
 }
 
-// Nearest palette colour, exact. The cube is cut into 8×8×8 boxes; the
+// Nearest palette colour, exact. The cube is cut into 8 × 8 × 8 boxes; the
 // candidates of a box are the palette colours that can be nearest to some
 // point of it, found when a colour first falls in the box: those no farther
 // from the box than the farthest point of the box is from some palette colour.
-// The candidates are sorted by their distance from the box, so that a search
-// stops at the first candidate that cannot beat the best so far.
 class NearestColor {
  public:
   explicit NearestColor(const std::vector<Color>& palette) : size_(palette.size()) {
@@ -353,7 +378,6 @@ class NearestColor {
   }
 
   struct Candidate {
-    std::int32_t near;  // squared distance from the box
     std::int16_t r, g, b;
     std::uint8_t index;
   };
@@ -362,7 +386,7 @@ class NearestColor {
     const Candidate* end;
   };
   // The palette colours that can be nearest to some point of the box that
-  // holds (r, g, b), nearest to the box first.
+  // holds (r, g, b), in the order of the palette.
   Candidates CandidatesNear(int r, int g, int b) {
     const std::uint32_t box = KeyOf(r, g, b, kBoxBits);
     if (boxStart_[box] < 0) FillBox(box);
@@ -370,19 +394,31 @@ class NearestColor {
     return {first, first + boxCount_[box]};
   }
 
-  // Of colours equally near, the first candidate of the box. All the box's
-  // few candidates are measured: a scan that stops when no candidate can be
-  // nearer spends more on guessing when to stop than it saves.
+  // Of colours equally near, the first in the palette. All the box's
+  // few candidates are measured, eight at a time: a scan that stops when no
+  // candidate can be nearer spends more on guessing when to stop than it
+  // saves.
   std::uint8_t Find(int r, int g, int b) {
-    const Candidates box = CandidatesNear(r, g, b);
-    const int count = static_cast<int>(box.end - box.begin);
-    int best = std::numeric_limits<int>::max();  // distance and place in one number
-    for (int i = 0; i < count; ++i) {
-      const Candidate& c = box.begin[i];
-      const int dr = r - c.r, dg = g - c.g, db = b - c.b;
-      best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | i);
+    const std::uint32_t box = KeyOf(r, g, b, kBoxBits);
+    if (boxStart_[box] < 0) FillBox(box);
+    const Lanes* lanes = lanes_.data() + 3 * static_cast<std::size_t>(boxGroupStart_[box]);
+    const Lanes red = Lanes{} + static_cast<std::int16_t>(r);
+    const Lanes green = Lanes{} + static_cast<std::int16_t>(g);
+    const Lanes blue = Lanes{} + static_cast<std::int16_t>(b);
+    Wide best = Wide{} + std::numeric_limits<int>::max();  // distance and place in one number
+    Wide place = {0, 1, 2, 3};
+    for (int group = 0; group < boxGroups_[box]; ++group, lanes += 3, place += 8) {
+      // Differences of at most 255 either way: their squares fit 16 bits
+      // unsigned, their sums do not.
+      const auto dr = (UnsignedLanes)(red - lanes[0]), dg = (UnsignedLanes)(green - lanes[1]),
+                 db = (UnsignedLanes)(blue - lanes[2]);
+      const UnsignedLanes sr = dr * dr, sg = dg * dg, sb = db * db;
+      const Wide low = LowLanes(sr) + LowLanes(sg) + LowLanes(sb);
+      const Wide high = HighLanes(sr) + HighLanes(sg) + HighLanes(sb);
+      best = Min(best, Min((low << 8) | place, (high << 8) | (place + 4)));
     }
-    return box.begin[best & 0xFF].index;
+    const int nearest = std::min(std::min(best[0], best[1]), std::min(best[2], best[3]));
+    return candidates_[static_cast<std::size_t>(boxStart_[box] + (nearest & 0xFF))].index;
   }
 
  private:
@@ -407,26 +443,42 @@ class NearestColor {
       bound = std::min(bound, fr[i] + fg[i] + fb[i]);
     const std::size_t start = candidates_.size();
     for (std::size_t i = 0; i < size_; ++i) {
-      const std::int32_t near = nr[i] + ng[i] + nb[i];
-      if (near <= bound) {
+      if (nr[i] + ng[i] + nb[i] <= bound) {
         const Color c = colors_[i];
         candidates_.push_back(
-            Candidate{near, RedOf(c), GreenOf(c), BlueOf(c), static_cast<std::uint8_t>(i)});
+            Candidate{RedOf(c), GreenOf(c), BlueOf(c), static_cast<std::uint8_t>(i)});
       }
     }
-    std::sort(candidates_.begin() + static_cast<std::ptrdiff_t>(start), candidates_.end(),
-              [](const Candidate& a, const Candidate& b) {
-                return a.near != b.near ? a.near < b.near : a.index < b.index;
-              });
     boxStart_[box] = static_cast<std::int32_t>(start);
     boxCount_[box] = static_cast<std::int32_t>(candidates_.size() - start);
+    // The same in groups of eight lanes of red, green and blue, for Find; the
+    // last group filled up with the first candidate, which is as near and
+    // comes first. A box has at most 256 candidates: their places fit a byte.
+    const int count = boxCount_[box];
+    boxGroupStart_[box] = static_cast<std::int32_t>(lanes_.size() / 3);
+    boxGroups_[box] = (count + 7) / 8;
+    for (int group = 0; group < boxGroups_[box]; ++group) {
+      Lanes red{}, green{}, blue{};
+      for (int lane = 0; lane < 8; ++lane) {
+        const int place = group * 8 + lane;
+        const Candidate& c =
+            candidates_[start + static_cast<std::size_t>(place < count ? place : 0)];
+        red[lane] = c.r;
+        green[lane] = c.g;
+        blue[lane] = c.b;
+      }
+      lanes_.insert(lanes_.end(), {red, green, blue});
+    }
   }
 
   std::size_t size_;
   std::vector<Color> colors_;
   std::array<std::int32_t, kBoxes> boxStart_{};
   std::array<std::int32_t, kBoxes> boxCount_{};
+  std::array<std::int32_t, kBoxes> boxGroupStart_{};
+  std::array<std::int32_t, kBoxes> boxGroups_{};
   std::vector<Candidate> candidates_;
+  std::vector<Lanes> lanes_;
   std::array<std::vector<std::int32_t>, 3> axisNear_, axisFar_;
 };
 
@@ -441,9 +493,9 @@ class NearestColor {
 // their indices, so that the distances wait for one load only.
 //
 // The cells are filled a search box (4 × 4 × 4 cells) at a time, when a
-// colour first falls in the box: the box's candidates, nearest to the box
-// first, are gone through once for all its cells, until none can be nearer
-// than the second colour of every cell.
+// colour first falls in the box: the box's candidates are gone through once
+// for all its cells, whose distances to a candidate are sums of the same
+// few squares, four cells to a vector.
 class NearestColorCache {
  private:
   static constexpr int kBits = 5;
@@ -477,53 +529,44 @@ class NearestColorCache {
                           int(cell & kCorner)};
     const NearestColor::Candidates box =
         search_.CandidatesNear(first[0] << kShift, first[1] << kShift, first[2] << kShift);
+    auto centre = [&](int axis, int i) { return ((first[axis] + i) << kShift) + kSide / 2; };
     // Distance and index in one number, of the nearest and second nearest
-    // colour to the centre of each cell so far.
-    std::array<int, kCellsPerBox> best, second;
-    best.fill(kNone);
-    second.fill(kNone);
-    int worst = kNone;  // the farthest second colour of any cell
-    for (const auto* c = box.begin; c != box.end && (c->near << 8) <= worst; ++c) {
-      int axis[3][kPerBox];
-      const int channel[3] = {c->r, c->g, c->b};
-      for (int a = 0; a < 3; ++a) {
-        for (int i = 0; i < kPerBox; ++i) {
-          const int d = ((first[a] + i) << kShift) + kSide / 2 - channel[a];
-          axis[a][i] = d * d;
-        }
-      }
-      worst = 0;
-      int at = 0;
+    // colour to the centre of each cell so far; a vector for each row of
+    // four cells along blue.
+    constexpr int kRows = kPerBox * kPerBox;
+    static_assert(kPerBox == 4, "a row of cells is one vector");
+    Wide best[kRows], second[kRows];
+    for (int row = 0; row < kRows; ++row)
+      best[row] = second[row] = Wide{} + kNone;
+    const Wide blueCentres = {centre(2, 0), centre(2, 1), centre(2, 2), centre(2, 3)};
+    for (const auto* c = box.begin; c != box.end; ++c) {
+      int red[kPerBox], green[kPerBox];
       for (int i = 0; i < kPerBox; ++i) {
-        for (int j = 0; j < kPerBox; ++j) {
-          const int rg = axis[0][i] + axis[1][j];
-          for (int k = 0; k < kPerBox; ++k, ++at) {
-            const int key = ((rg + axis[2][k]) << 8) | c->index;
-            if (key < second[at]) {
-              second[at] = std::max(best[at], key);
-              best[at] = std::min(best[at], key);
-            }
-            worst = std::max(worst, second[at]);
-          }
-        }
+        red[i] = Square(centre(0, i) - c->r);
+        green[i] = Square(centre(1, i) - c->g);
+      }
+      const Wide db = blueCentres - int{c->b};
+      const Wide blue = db * db;
+      for (int row = 0; row < kRows; ++row) {
+        const Wide key = ((blue + (red[row / kPerBox] + green[row % kPerBox])) << 8) | c->index;
+        second[row] = Min(second[row], Max(best[row], key));
+        best[row] = Min(best[row], key);
       }
     }
-    int at = 0;
-    for (int i = 0; i < kPerBox; ++i) {
-      for (int j = 0; j < kPerBox; ++j) {
-        const std::uint32_t row = (std::uint32_t(first[0] + i) << (2 * kBits)) |
-                                  (std::uint32_t(first[1] + j) << kBits) | std::uint32_t(first[2]);
-        for (int k = 0; k < kPerBox; ++k, ++at) {
-          // A box of a single candidate repeats it.
-          const int one = best[at] & 0xFF;
-          const int other = second[at] == kNone ? one : second[at] & 0xFF;
-          const Color low = palette_[std::min(one, other)], high = palette_[std::max(one, other)];
-          cells_[row + k] =
-              Pair{RedOf(low),  GreenOf(low),  BlueOf(low),  std::uint8_t(std::min(one, other)),
-                   RedOf(high), GreenOf(high), BlueOf(high), std::uint8_t(std::max(one, other))};
-        }
-        filled_[row / 64] |= std::uint64_t{(1u << kPerBox) - 1} << (row % 64);
+    for (int row = 0; row < kRows; ++row) {
+      const std::uint32_t at = (std::uint32_t(first[0] + row / kPerBox) << (2 * kBits)) |
+                               (std::uint32_t(first[1] + row % kPerBox) << kBits) |
+                               std::uint32_t(first[2]);
+      for (int k = 0; k < kPerBox; ++k) {
+        // A box of a single candidate repeats it.
+        const int one = best[row][k] & 0xFF;
+        const int other = second[row][k] == kNone ? one : second[row][k] & 0xFF;
+        const Color low = palette_[std::min(one, other)], high = palette_[std::max(one, other)];
+        cells_[at + k] =
+            Pair{RedOf(low),  GreenOf(low),  BlueOf(low),  std::uint8_t(std::min(one, other)),
+                 RedOf(high), GreenOf(high), BlueOf(high), std::uint8_t(std::max(one, other))};
       }
+      filled_[at / 64] |= std::uint64_t{(1u << kPerBox) - 1} << (at % 64);
     }
   }
 
@@ -585,11 +628,6 @@ std::vector<Color> BuildPalette(const Bitmap& picture, std::size_t maxColors) {
 // pixel of each in turn, so that one's wait is spent on the other. The first
 // row of the bottom band starts without errors from above, as the top row
 // does.
-using Lanes = std::int16_t __attribute__((vector_size(16)));
-
-int Square(int v) {
-  return v * v;
-}
 
 struct Band {
   const std::uint8_t* source;
