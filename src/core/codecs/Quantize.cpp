@@ -506,21 +506,27 @@ class NearestColorCache {
   static constexpr int kNone = std::numeric_limits<int>::max();
 
  public:
+  // The lower index of the two first; a cell not filled yet has them the
+  // other way round.
   struct Pair {
-    std::uint8_t r0, g0, b0, index0;  // the lower index of the two
+    std::uint8_t r0, g0, b0, index0;
     std::uint8_t r1, g1, b1, index1;
+
+    bool Filled() const { return index0 <= index1; }
   };
 
   explicit NearestColorCache(const std::vector<Color>& palette)
-      : search_(palette), palette_(palette), cells_(std::size_t{1} << (3 * kBits)) {}
+      : search_(palette),
+        palette_(palette),
+        cells_(std::size_t{1} << (3 * kBits), Pair{0, 0, 0, 1, 0, 0, 0, 0}) {}
 
   static std::uint32_t CellOf(int r, int g, int b) {
     return (std::uint32_t(r >> kShift) << (2 * kBits)) | (std::uint32_t(g >> kShift) << kBits) |
            std::uint32_t(b >> kShift);
   }
 
-  bool Filled(std::uint32_t cell) const { return (filled_[cell / 64] >> (cell % 64)) & 1u; }
-  const Pair& At(std::uint32_t cell) const { return cells_[cell]; }
+  // The cells, by CellOf.
+  const Pair* Cells() const { return cells_.data(); }
 
   // Fills the cells of the box that holds `cell`.
   void Fill(std::uint32_t cell) {
@@ -566,7 +572,6 @@ class NearestColorCache {
             Pair{RedOf(low),  GreenOf(low),  BlueOf(low),  std::uint8_t(std::min(one, other)),
                  RedOf(high), GreenOf(high), BlueOf(high), std::uint8_t(std::max(one, other))};
       }
-      filled_[at / 64] |= std::uint64_t{(1u << kPerBox) - 1} << (at % 64);
     }
   }
 
@@ -574,7 +579,6 @@ class NearestColorCache {
   NearestColor search_;
   std::vector<Color> palette_;
   std::vector<Pair> cells_;
-  std::array<std::uint64_t, (std::size_t{1} << (3 * kBits)) / 64> filled_{};
 };
 
 // Moves each palette colour half way to the mean of the cells nearest to it
@@ -658,26 +662,26 @@ std::uint32_t CellOf(Lanes value) {
 // called once for a row, and again after each fill, so that the compiler
 // keeps its values in registers.
 template <int N, int Step>
-[[gnu::noinline]] int DitherRun(Band (&bands)[N], int i, int end, const NearestColorCache& nearest,
-                                const Lanes* colors) {
+[[gnu::noinline]] int DitherRun(Band (&bands)[N], int i, int end,
+                                const NearestColorCache::Pair* cells, const Lanes* colors) {
   Band band[N];
   for (int n = 0; n < N; ++n)
     band[n] = bands[n];
   for (; i < end; ++i) {
     Lanes value[N];
-    std::uint32_t cell[N];
+    const NearestColorCache::Pair* pairs[N];
     bool filled = true;
     for (int n = 0; n < N; ++n) {
       value[n] = NextValue(band[n]);
-      cell[n] = CellOf(value[n]);
-      filled &= nearest.Filled(cell[n]);
+      pairs[n] = cells + CellOf(value[n]);
+      filled &= pairs[n]->Filled();
     }
     if (!filled) break;
     for (int n = 0; n < N; ++n) {
       const int r = static_cast<std::uint16_t>(value[n][0]);
       const int g = static_cast<std::uint16_t>(value[n][1]);
       const int b = static_cast<std::uint16_t>(value[n][2]);
-      const NearestColorCache::Pair& pair = nearest.At(cell[n]);
+      const NearestColorCache::Pair& pair = *pairs[n];
       const int d0 = Square(r - pair.r0) + Square(g - pair.g0) + Square(b - pair.b0);
       const int d1 = Square(r - pair.r1) + Square(g - pair.g1) + Square(b - pair.b1);
       // Without a branch: which of the two is nearer is anyone's guess.
@@ -703,10 +707,10 @@ template <int N, int Step>
 // One row of each of the N bands, all in the same direction.
 template <int N, int Step>
 void DitherRows(Band (&bands)[N], int w, NearestColorCache& nearest, const Lanes* colors) {
-  for (int i = 0; (i = DitherRun<N, Step>(bands, i, w, nearest, colors)) < w;) {
+  for (int i = 0; (i = DitherRun<N, Step>(bands, i, w, nearest.Cells(), colors)) < w;) {
     for (const Band& band : bands) {
       const std::uint32_t cell = CellOf(NextValue(band));
-      if (!nearest.Filled(cell)) nearest.Fill(cell);
+      if (!nearest.Cells()[cell].Filled()) nearest.Fill(cell);
     }
   }
   for (Band& band : bands)

@@ -356,6 +356,46 @@ TEST(GifEncoder, WritesTheLzwStreamGiflibWritesAndReadsBackExactly) {
   }
 }
 
+Bitmap Rebuild(const IndexedPicture& indexed) {
+  Bitmap picture(indexed.width, indexed.height);
+  for (int y = 0; y < indexed.height; ++y) {
+    for (int x = 0; x < indexed.width; ++x)
+      picture.SetPixel(x, y,
+                       indexed.palette.at(indexed.indices.at(std::size_t(y) * indexed.width + x)));
+  }
+  return picture;
+}
+
+// Pictures of more colours than the depth holds, of every shape (the
+// dithering works the top and bottom halves side by side): the file holds
+// the reduced picture, in the stream giflib writes for it.
+TEST(GifEncoder, WritesDitheredPicturesOfAnyShape) {
+  struct Case {
+    int width, height, bits;
+  } cases[] = {{2, 2, 1}, {3, 3, 3},   {1, 300, 8},   {300, 1, 8},  {17, 2, 4},
+               {5, 3, 2}, {97, 61, 6}, {400, 400, 8}, {64, 1023, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << ", " << c.bits << " bits");
+    Bitmap picture(c.width, c.height);
+    std::uint32_t seed = 3;
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        seed = seed * 1103515245u + 12345u;
+        const int noise = static_cast<int>((seed >> 16) % 17);
+        picture.SetPixel(x, y,
+                         MakeColor(std::uint8_t((x * 255 / c.width + noise) % 256),
+                                   std::uint8_t((y * 255 / c.height + noise) % 256),
+                                   std::uint8_t((x + y) * 7 % 256)));
+      }
+    }
+    const IndexedPicture indexed = QuantizeOctree(picture, c.bits);
+    ASSERT_LE(indexed.palette.size(), std::size_t{1} << c.bits);
+    const std::vector<std::uint8_t> bytes = EncodeGif(picture, c.bits);
+    EXPECT_EQ(bytes, GiflibFile(indexed, c.bits));
+    EXPECT_EQ(DecodeGif(bytes), Rebuild(indexed));
+  }
+}
+
 TEST(GifEncoder, RefusesWhatGifCannotHold) {
   const Bitmap picture(4, 4);
   EXPECT_THROW(EncodeGif(picture, 0), PictureError);

@@ -179,6 +179,36 @@ TEST(QuantizeTest, DitheringKeepsTheMeanColourOfAGradient) {
   }
 }
 
+// The two halves of a picture are dithered side by side, the lower one
+// starting without the errors of the upper: blocks across the middle keep
+// their mean as well as any, whichever half has the odd row.
+TEST(QuantizeTest, DitheringKeepsTheMeanAcrossTheMiddle) {
+  for (int h : {60, 61}) {
+    Bitmap picture(256, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < 256; ++x) {
+        picture.SetPixel(x, y,
+                         MakeColor(std::uint8_t(x), std::uint8_t(y * 4), std::uint8_t(255 - x)));
+      }
+    }
+    const Bitmap result = Rebuild(QuantizeOctree(picture, 4));
+    const int top = h / 2 - 8;  // a block of 16 rows about the middle
+    for (int bx = 32; bx < 224; bx += 16) {
+      for (int c = 0; c < 3; ++c) {
+        double mine = 0, theirs = 0;
+        for (int y = top; y < top + 16; ++y) {
+          for (int x = bx; x < bx + 16; ++x) {
+            mine += result.Row(y)[x * 3 + c];
+            theirs += picture.Row(y)[x * 3 + c];
+          }
+        }
+        EXPECT_NEAR(mine / 256, theirs / 256, 4.0)
+            << "height " << h << ", block " << bx << ", channel " << c;
+      }
+    }
+  }
+}
+
 TEST(QuantizeTest, TwoColoursSplitABlackAndWhitePictureWithGrey) {
   Bitmap picture(32, 32, 0x000000);
   picture.FillRect(Rect{0, 0, 16, 32}, kWhite);
