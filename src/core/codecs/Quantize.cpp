@@ -502,7 +502,6 @@ class NearestColorCache {
   static constexpr int kShift = 8 - kBits;
   static constexpr int kSide = 1 << kShift;
   static constexpr int kPerBox = 4;  // cells along each side of a box
-  static constexpr int kCellsPerBox = kPerBox * kPerBox * kPerBox;
   static constexpr int kNone = std::numeric_limits<int>::max();
 
  public:
