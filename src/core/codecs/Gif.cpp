@@ -146,11 +146,10 @@ void CheckQuantized(const IndexedPicture& indexed, const Bitmap& picture, int bi
 // widened as soon as the next free code needs another bit, a clear code
 // instead of the code 4095, end-of-information last. The strings are found
 // in a hash table of prefix code, pixel and string code packed into one
-// 32-bit slot, small enough for the processor's first cache. A dithered
-// picture makes short strings, so whether a pixel extends the string or
-// ends it is a coin toss: the loop decides it without a branch, writing a
-// code of no bits when it extends, and leaves it only to widen the codes or
-// to start a new table.
+// 32-bit slot. A dithered picture makes short strings, so whether a pixel
+// extends the string or ends it is a coin toss: the loop decides it without
+// a branch, writing a code of no bits when it extends, and leaves it only to
+// widen the codes or to start a new table.
 class LzwEncoder {
  public:
   explicit LzwEncoder(int bits) : minBits_(std::max(bits, 2)) {}
@@ -168,7 +167,7 @@ class LzwEncoder {
       word |= std::uint64_t{code} << pending;
       pending += width;
       const auto low = static_cast<std::uint32_t>(word);
-      for (int i = 0; i < 4; ++i)  // one store, as compilers write it
+      for (int i = 0; i < 4; ++i)  // low byte first; compilers make it one store
         out[i] = static_cast<std::uint8_t>(low >> (8 * i));
       const int full = pending >= 32 ? 1 : 0;
       out += 4 * full;
@@ -226,9 +225,9 @@ class LzwEncoder {
  private:
   static constexpr int kCodeBits = 12;
   static constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
-  static constexpr std::uint32_t kLastCode = kCodeMask;  // never given out, as giflib does
-  static constexpr std::uint32_t kSlots = 16384;         // four times the codes, 4 << 12
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;   // prefix 4095 is never stored
+  static constexpr std::uint32_t kLastCode = kCodeMask;     // never given out, as giflib does
+  static constexpr std::uint32_t kSlots = 4u << kCodeBits;  // holds (code << 2) ^ mix
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;      // prefix 4095 is never stored
   static constexpr std::uint32_t kNoKey = kEmpty >> kCodeBits;
 
   // The slot of a string is its prefix code shifted, mixed with a random
@@ -246,7 +245,7 @@ class LzwEncoder {
 
   const int minBits_;
   const std::array<std::uint16_t, 256> mix_ = Mix();
-  std::array<std::uint32_t, kSlots> table_;
+  std::array<std::uint32_t, kSlots> table_;  // 64 KiB
 };
 
 void PutU16(std::vector<std::uint8_t>& out, int value) {
