@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -47,6 +48,19 @@ class ScriptedSaneUi : public SaneUi {
   void CloseSourceWindow() override { ++windowsClosed; }
   void SourceStatus(std::string_view text) override { statuses.emplace_back(text); }
   void ReportProblem(std::string_view text) override { problems.emplace_back(text); }
+  // On a thread of its own, as the program's windows do it.
+  void RunWhileBusy(std::string_view status, const std::function<void()>& work) override {
+    busy.emplace_back(status);
+    std::exception_ptr failure;
+    std::thread([&] {
+      try {
+        work();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }).join();
+    if (failure) std::rethrow_exception(failure);
+  }
 
   // What the user does once the source's window is there.
   std::function<void(SaneScanSession&)> inWindow;
@@ -61,6 +75,7 @@ class ScriptedSaneUi : public SaneUi {
   WindowHandle windowParent = nullptr;
   std::vector<std::string> statuses;
   std::vector<std::string> problems;
+  std::vector<std::string> busy;
 };
 
 // The user presses Scan as soon as the window shows.
@@ -165,6 +180,10 @@ TEST(Sane, SelectionListsTheDevicesAndRemembersTheChoice) {
   EXPECT_EQ(TwainString(s.layer.SourceIdentity().Manufacturer), "Noname");
   TwainLayer::TWAIN_ReleaseDib(dib);
   EXPECT_TRUE(s.ui.problems.empty());
+  // Searching and opening, which take seconds on a network, ran as busy work.
+  EXPECT_EQ(s.ui.busy, (std::vector<std::string>{std::string(kLookingForScannersText),
+                                                 std::string(kLookingForScannersText),
+                                                 std::string(kOpeningScannerText)}));
 }
 
 TEST(Sane, DefaultSourceIsTheRememberedOneElseTheFirst) {

@@ -11,8 +11,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <functional>
 #include <map>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "UserScript.h"
@@ -250,6 +253,48 @@ class ScanWindowTest : public QObject {
     QCOMPARE(offered, QStringLiteral("test:1"));
     QCOMPARE(ReadScannerChoice(ChoicePath()).value_or(SaneDeviceInfo{}).name,
              std::string("test:1"));
+  }
+
+  // A slow search keeps the windows painting, says what it does once it has
+  // taken a while, and hands back what the work throws.
+  void slowSaneWorkRunsOffTheWindowsThread() {
+    SaneQtUi ui;
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(20);
+    QString noteText;
+    bool busyCursor = false;
+    QTimer look;
+    look.setSingleShot(true);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QStringLiteral("SaneBusyNote") && widget->isVisible())
+          noteText = widget->findChild<QLabel*>()->text();
+      busyCursor = QApplication::overrideCursor() != nullptr &&
+                   QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    look.start(900);
+    const std::thread::id windows = std::this_thread::get_id();
+    std::thread::id worked;
+    ui.RunWhileBusy(kLookingForScannersText, [&] {
+      worked = std::this_thread::get_id();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    });
+    QVERIFY(worked != windows);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QCOMPARE(noteText, QStringLiteral("Looking for scanners..."));
+    QVERIFY(busyCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    bool thrown = false;
+    try {
+      ui.RunWhileBusy(kOpeningScannerText, [] { throw std::runtime_error("no scanner"); });
+    } catch (const std::runtime_error& error) {
+      thrown = std::string(error.what()) == "no scanner";
+    }
+    QVERIFY(thrown);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
   }
 
   // The layer's messages: a warning box captioned "TWAIN Error" without owner.

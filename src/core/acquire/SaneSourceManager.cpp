@@ -175,7 +175,8 @@ TW_UINT16 SaneSourceManager::CloseDsm() {
 
 TW_UINT16 SaneSourceManager::UserSelect(TW_IDENTITY* identity) {
   if (!open_) return TWRC_FAILURE;
-  const std::vector<SaneDeviceInfo> devices = ListSaneDevices(library_.Api());
+  std::vector<SaneDeviceInfo> devices;
+  ui_.RunWhileBusy(kLookingForScannersText, [&] { devices = ListSaneDevices(library_.Api()); });
   const auto remembered = ReadScannerChoice(choicePath_);
   const std::optional<std::string> chosen =
       ui_.SelectSource(devices, remembered ? remembered->name : std::string(), parent_);
@@ -202,9 +203,7 @@ std::unique_ptr<SaneDevice> SaneSourceManager::Open(const SaneDeviceInfo& device
   return std::make_unique<SaneDevice>(library_, handle, device);
 }
 
-TW_UINT16 SaneSourceManager::OpenDs(TW_IDENTITY* identity) {
-  if (!open_ || device_ != nullptr) return TWRC_FAILURE;
-  const std::string asked = TwainString(identity->ProductName);
+std::unique_ptr<SaneDevice> SaneSourceManager::OpenAsked(const std::string& asked) {
   std::unique_ptr<SaneDevice> device;
   if (!asked.empty()) {
     // A product name holds 32 characters; SANE names can be longer.
@@ -222,6 +221,14 @@ TW_UINT16 SaneSourceManager::OpenDs(TW_IDENTITY* identity) {
         if (!device && (!remembered || info.name != remembered->name)) device = Open(info);
     }
   }
+  return device;
+}
+
+TW_UINT16 SaneSourceManager::OpenDs(TW_IDENTITY* identity) {
+  if (!open_ || device_ != nullptr) return TWRC_FAILURE;
+  const std::string asked = TwainString(identity->ProductName);
+  std::unique_ptr<SaneDevice> device;
+  ui_.RunWhileBusy(kOpeningScannerText, [&] { device = OpenAsked(asked); });
   if (!device) return TWRC_FAILURE;
   device_ = std::move(device);
   sourceId_ = ++lastId_;

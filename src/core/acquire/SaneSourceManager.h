@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,10 +74,20 @@ class SaneUi {
   virtual void SourceStatus(std::string_view text) = 0;
   // A message box of the Source Manager's own.
   virtual void ReportProblem(std::string_view text) = 0;
+  // Runs `work` and returns when it is done. A search for scanners on the
+  // network, or opening one, takes seconds: the program's windows run it on
+  // a thread of their own, say `status` and keep painting meanwhile.
+  // Whatever `work` throws comes back to the caller.
+  virtual void RunWhileBusy(std::string_view status, const std::function<void()>& work) {
+    (void)status;
+    work();
+  }
 };
 
 inline constexpr std::string_view kScannerChoiceNotSavedText =
     "The chosen scanner could not be remembered for the next time: ";
+inline constexpr std::string_view kLookingForScannersText = "Looking for scanners...";
+inline constexpr std::string_view kOpeningScannerText = "Opening the scanner...";
 inline constexpr std::string_view kTransferFailedText =
     "The scanned picture could not be handed over. Please scan again.";
 
@@ -112,6 +123,9 @@ class SaneSourceManager : public SourceManager {
   TW_UINT16 NativeTransfer(TW_HANDLE* handle);
   TW_UINT16 PendingTransfers(TW_UINT16 msg, TW_PENDINGXFERS* pending);
   std::unique_ptr<SaneDevice> Open(const SaneDeviceInfo& device);
+  // The source `asked` names (its product name), or the default source for
+  // an empty name; null when none opens.
+  std::unique_ptr<SaneDevice> OpenAsked(const std::string& asked);
   void FillIdentity(TW_IDENTITY& identity) const;
 
   SaneUi& ui_;

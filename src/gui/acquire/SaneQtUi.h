@@ -22,6 +22,7 @@ class SaneQtUi : public SaneUi {
   void CloseSourceWindow() override;
   void SourceStatus(std::string_view text) override;
   void ReportProblem(std::string_view text) override;
+  void RunWhileBusy(std::string_view status, const std::function<void()>& work) override;
 
   // The windows, for tests; null until first shown.
   TSaneSelectSourceForm* SelectSourceForm() const { return selectForm_.get(); }

@@ -2,13 +2,11 @@
 // run on a thread of their own while the window paints, shows a busy cursor
 // and a status text, and takes no input, so no second command starts.
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
-#include <QMetaObject>
 #include <exception>
-#include <thread>
 
 #include "gui/app/MainAppForm.h"
+#include "gui/app/OffThread.h"
 
 namespace quillet {
 
@@ -22,18 +20,11 @@ void TMainAppForm::RunSlowWork(const QString& status, const std::function<void()
   const QString before = StatusPanel->text();
   StatusPanel->setText(status);
   std::exception_ptr failure;
-  QEventLoop loop;
-  std::thread worker([&] {
-    try {
-      work();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-  });
-  // Painting and timers go on; clicks and keys wait until the work is done.
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-  worker.join();
+  try {
+    RunOffGuiThread(work);
+  } catch (...) {
+    failure = std::current_exception();
+  }
   StatusPanel->setText(before);
   QApplication::restoreOverrideCursor();
   slowWorkRunning_ = false;
