@@ -301,7 +301,13 @@ TEST(HandOffTake, RacingCopiesTakeEachAddressAtMostOnce) {
     const std::string url = "http://a/" + std::to_string(i) + ".png";
     ASSERT_TRUE(WriteHandOffImageUrl(k.key, url).ok);
     added.insert(url);
-    if (i % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Now and then the takers get their turn, so that some addresses are
+    // taken while others arrive even on a machine too busy to interleave.
+    if (i % 10 == 0) {
+      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (ParseHandOffText(k.Text()).imageUrl && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   std::ofstream(stop) << "";
   for (pid_t child : children) {
@@ -322,7 +328,7 @@ TEST(HandOffTake, RacingCopiesTakeEachAddressAtMostOnce) {
     EXPECT_TRUE(added.count(url)) << url;
   }
   EXPECT_TRUE(taken.count("http://a/149.png"));
-  EXPECT_GT(taken.size(), 1u);
+  EXPECT_GE(taken.size(), 10u);
   // The key is whole in the end, with a program folder and nothing else.
   const HandOffValues values = ParseHandOffText(k.Text());
   EXPECT_TRUE(values.appPath == "/p0" || values.appPath == "/p1");
