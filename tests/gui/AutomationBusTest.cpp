@@ -24,18 +24,15 @@
 #include "core/automation/HandOff.h"
 #include "core/automation/Registration.h"
 #include "gui/automation/QuilletPIBusObject.h"
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using quillet::OleCmd;
+using quillet::testing::ReadFileOrEmpty;
 using quillet::testing::TempDir;
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Each method's arguments as "in:s", ..., "out:a(uu)", ...: the in-arguments
 // in order, then the out-arguments in order (how the two interleave in a
@@ -200,7 +197,8 @@ void AutomationBusTest::addImageURLHandsOverAndAsksAfterTheReply() {
   const QDBusMessage reply = Call(QStringLiteral("AddImageURL"), {url});
   QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
   QVERIFY(reply.arguments().isEmpty());
-  QCOMPARE(Read(key_.file), "AppPath=/opt/quillet\nImageURL=" + url.toStdString() + "\n");
+  QCOMPARE(ReadFileOrEmpty(key_.file),
+           "AppPath=/opt/quillet\nImageURL=" + url.toStdString() + "\n");
   QCOMPARE(requests_, std::vector<QString>{QStringLiteral("take")});
   // The window is asked only once the caller has its answer.
   QCOMPARE(repliedAtRequest_, std::vector<bool>{true});
@@ -246,7 +244,7 @@ void AutomationBusTest::execBringsTheProgramUpOrFails() {
   QCOMPARE(Call(QStringLiteral("Exec")).type(), QDBusMessage::ReplyMessage);
   QCOMPARE(requests_, std::vector<QString>{QStringLiteral("front")});
   QCOMPARE(repliedAtRequest_, std::vector<bool>{true});
-  QCOMPARE(Read(key_.file), std::string("AppPath=/opt/quillet\n"));
+  QCOMPARE(ReadFileOrEmpty(key_.file), std::string("AppPath=/opt/quillet\n"));
 
   fs::remove_all(key_.folder);
   const QDBusMessage failed = Call(QStringLiteral("Exec"));
@@ -293,20 +291,9 @@ void AutomationBusTest::theSiteIsNotKept() {
 
 }  // namespace
 
-// On a bus of its own: the first start runs itself again inside
-// dbus-run-session, whose bus finds none of the user's activation files.
+// On a bus of its own, which finds none of the user's activation files.
 int main(int argc, char** argv) {
-  if (std::getenv("QUILLET_TEST_PRIVATE_BUS") == nullptr) {
-    ::setenv("QUILLET_TEST_PRIVATE_BUS", "1", 1);
-    ::setenv("XDG_DATA_HOME", "/nonexistent/quillet-private-bus", 1);
-    std::vector<char*> arguments = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-    for (int i = 0; i < argc; ++i)
-      arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    ::execvp("dbus-run-session", arguments.data());
-    std::perror("dbus-run-session");
-    return 1;
-  }
+  quillet::testing::RerunOnPrivateBus(argc, argv);
   QCoreApplication application(argc, argv);
   AutomationBusTest test;
   return QTest::qExec(&test, argc, argv);

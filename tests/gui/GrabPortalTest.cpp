@@ -114,6 +114,19 @@ struct PortalOnBus {
   }
 };
 
+constexpr QLatin1StringView kDesktopFile("Screenshot.png");
+
+// A picture of the whole screen in its own pixels, saved in `folder` as
+// the picture the portal's answer names; null when it cannot be saved.
+QImage OfferTheDesktop(PortalOnBus& portal, const QTemporaryDir& folder) {
+  const QSize pixels = Screen().geometry().size() * Screen().devicePixelRatio();
+  const QImage desktop = Pattern(pixels);
+  const QString file = folder.filePath(kDesktopFile);
+  if (!desktop.save(file)) return {};
+  portal.portal.uri = QUrl::fromLocalFile(file).toString();
+  return desktop;
+}
+
 }  // namespace
 
 class GrabPortalTest : public QObject {
@@ -150,18 +163,15 @@ class GrabPortalTest : public QObject {
     PortalOnBus portal;
     QVERIFY(portal.ok);
     QTemporaryDir folder;
-    const QSize pixels = Screen().geometry().size() * Screen().devicePixelRatio();
-    const QImage desktop = Pattern(pixels);
-    const QString file = folder.filePath(QStringLiteral("Screenshot.png"));
-    QVERIFY(desktop.save(file));
-    portal.portal.uri = QUrl::fromLocalFile(file).toString();
+    const QImage desktop = OfferTheDesktop(portal, folder);
+    QVERIFY(!desktop.isNull());
 
     PortalScreenCapture capture;
     QCOMPARE(capture.Name(), QStringLiteral("portal"));
     QCOMPARE(capture.Capabilities(), unsigned(ScreenCapture::CanCaptureScreen));
     const ScreenShot shot = capture.Take(Screen());
     QCOMPARE(int(shot.outcome), int(CaptureOutcome::Taken));
-    QCOMPARE(shot.picture.size(), pixels);
+    QCOMPARE(shot.picture.size(), Screen().geometry().size() * Screen().devicePixelRatio());
     QCOMPARE(shot.picture.devicePixelRatio(), Screen().devicePixelRatio());
     QVERIFY(shot.picture == desktop.convertToFormat(QImage::Format_RGB32));
 
@@ -171,7 +181,7 @@ class GrabPortalTest : public QObject {
     QVERIFY(portal.portal.options.contains("interactive"));
     QVERIFY(!portal.portal.options.value("handle_token").toString().isEmpty());
     // The desktop's file is the desktop's.
-    QVERIFY(QFile::exists(file));
+    QVERIFY(QFile::exists(folder.filePath(kDesktopFile)));
 
     // A second capture asks again, under a token of its own.
     const QString firstToken = portal.portal.options.value("handle_token").toString();
@@ -242,11 +252,8 @@ class GrabPortalTest : public QObject {
     PortalOnBus portal;
     QVERIFY(portal.ok);
     QTemporaryDir folder;
-    const QSize pixels = Screen().geometry().size() * Screen().devicePixelRatio();
-    const QImage desktop = Pattern(pixels);
-    const QString file = folder.filePath(QStringLiteral("Screenshot.png"));
-    QVERIFY(desktop.save(file));
-    portal.portal.uri = QUrl::fromLocalFile(file).toString();
+    const QImage desktop = OfferTheDesktop(portal, folder);
+    QVERIFY(!desktop.isNull());
 
     TGrabScreenForm overlay(std::make_unique<PortalScreenCapture>());
     QImage shown;

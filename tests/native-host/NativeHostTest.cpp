@@ -8,7 +8,6 @@
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -24,11 +23,13 @@
 #include "core/automation/HandOffPicture.h"
 #include "core/automation/Registration.h"
 #include "gui/automation/QuilletPIBusObject.h"
+#include "support/PrivateBus.h"
 #include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using quillet::testing::ReadFileOrEmpty;
 using quillet::testing::TempDir;
 
 constexpr std::uint32_t kLimit = 8u << 20;
@@ -52,12 +53,6 @@ QByteArray BytesMessage(const QByteArray& bytes, const QString& type, const QStr
   return Json({{QStringLiteral("bytes"), QString::fromLatin1(bytes.toBase64())},
                {QStringLiteral("type"), type},
                {QStringLiteral("name"), name}});
-}
-
-std::string Read(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll().toStdString();
 }
 
 struct HostRun {
@@ -91,7 +86,7 @@ class NativeHostTest : public QObject {
   HostRun RunHost(const QByteArray& input);
   std::string Temp() const { return dir_->Path() + "program/Temp"; }
   std::string ImageUrl() const {
-    return quillet::ParseHandOffText(Read(key_.file)).imageUrl.value_or("<none>");
+    return quillet::ParseHandOffText(ReadFileOrEmpty(key_.file)).imageUrl.value_or("<none>");
   }
 
   std::unique_ptr<TempDir> dir_;
@@ -202,8 +197,8 @@ void NativeHostTest::picturesSentAsBytesAreStoredInTemp() {
   QCOMPARE(run.replies[0], Ok());
   QCOMPARE(run.replies[1], Ok());
   const std::string cat = Temp() + "/cat.png";
-  QCOMPARE(Read(cat), kPng.toStdString());
-  QCOMPARE(Read(Temp() + "/picture.gif"), std::string("GIF89a-second"));
+  QCOMPARE(ReadFileOrEmpty(cat), kPng.toStdString());
+  QCOMPARE(ReadFileOrEmpty(Temp() + "/picture.gif"), std::string("GIF89a-second"));
   QCOMPARE(ImageUrl(), quillet::FileUrlOf(Temp() + "/picture.gif"));
   QCOMPARE(quillet::OwnTempFilePath(quillet::FileUrlOf(cat), Temp()), cat);
   // Nothing climbed out of "Temp", nothing half-written stayed there.
@@ -219,7 +214,7 @@ void NativeHostTest::dataAddressesAreStoredToo() {
   CHECK_CLEAN_RUN(run);
   QCOMPARE(run.replies.size(), 1u);
   QCOMPARE(run.replies[0], Ok());
-  QCOMPARE(Read(Temp() + "/picture.png"), kPng.toStdString());
+  QCOMPARE(ReadFileOrEmpty(Temp() + "/picture.png"), kPng.toStdString());
   QCOMPARE(ImageUrl(), quillet::FileUrlOf(Temp() + "/picture.png"));
 }
 
@@ -313,7 +308,7 @@ void NativeHostTest::aLargerMessageIsRefusedAndEndsTheSession() {
   QCOMPARE(run.replies.size(), 1u);
   QVERIFY2(ErrorOf(run.replies[0]).contains("larger than 8388608 bytes"),
            qPrintable(ErrorOf(run.replies[0])));
-  QVERIFY(!quillet::ParseHandOffText(Read(key_.file)).imageUrl);
+  QVERIFY(!quillet::ParseHandOffText(ReadFileOrEmpty(key_.file)).imageUrl);
 
   const std::uint32_t huge = 0xFFFFFFFFu;
   const HostRun hugeRun = RunHost(QByteArray(reinterpret_cast<const char*>(&huge), 4));
@@ -367,7 +362,7 @@ void NativeHostTest::aProgramThatCannotBeReachedIsReportedAndTheCopyGoes() {
     QVERIFY2(ErrorOf(reply).startsWith("Quillet is not running and not registered to be started"),
              qPrintable(ErrorOf(reply)));
   QVERIFY(!fs::exists(Temp()) || fs::is_empty(Temp()));
-  QVERIFY(!quillet::ParseHandOffText(Read(key_.file)).imageUrl);
+  QVERIFY(!quillet::ParseHandOffText(ReadFileOrEmpty(key_.file)).imageUrl);
   QCOMPARE(takeRequests_, 0);
 }
 
@@ -386,21 +381,9 @@ void NativeHostTest::aKeyThatCannotBeOpenedIsReported() {
 
 }  // namespace
 
-// The test runs on a bus of its own: the first start runs itself again inside
-// dbus-run-session, whose bus finds no activation file of the user's (the
-// user may have registered the real program).
+// On a bus of its own, which finds none of the user's activation files.
 int main(int argc, char** argv) {
-  if (std::getenv("QUILLET_TEST_PRIVATE_BUS") == nullptr) {
-    ::setenv("QUILLET_TEST_PRIVATE_BUS", "1", 1);
-    ::setenv("XDG_DATA_HOME", "/nonexistent/quillet-private-bus", 1);
-    std::vector<char*> arguments = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-    for (int i = 0; i < argc; ++i)
-      arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    ::execvp("dbus-run-session", arguments.data());
-    std::perror("dbus-run-session");
-    return 1;
-  }
+  quillet::testing::RerunOnPrivateBus(argc, argv);
   QCoreApplication application(argc, argv);
   NativeHostTest test;
   return QTest::qExec(&test, argc, argv);

@@ -38,7 +38,7 @@ Bitmap Screenshot(const std::string& url, const Phone& phone) {
        "--user-agent=" + std::string(phone.userAgent),
        "--window-size=" + std::to_string(phone.width) + "," + std::to_string(phone.height),
        "--screenshot=" + shot, url});
-  const std::string bytes = ReadFile(shot);
+  const std::string bytes = ReadFileOrEmpty(shot);
   if (bytes.empty()) {
     ADD_FAILURE() << "no screenshot of " << url << ": " << chromium.err.substr(0, 2000);
     return Bitmap();

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "core/codecs/Codecs.h"
+#include "support/RunProcess.h"
 #include "support/TestFailure.h"
 
 extern char** environ;
@@ -27,14 +28,6 @@ namespace quillet::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<char*> Pointers(std::vector<std::string>& words) {
-  std::vector<char*> pointers;
-  for (std::string& word : words)
-    pointers.push_back(word.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
 
 // Waits for a child for at most `timeout`; -1 when it is still running.
 int WaitFor(pid_t pid, std::chrono::milliseconds timeout) {
@@ -65,7 +58,7 @@ pid_t Spawn(const std::string& program, std::vector<std::string> argv, int in, i
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                    0600);
   argv.insert(argv.begin(), program);
-  auto pointers = Pointers(argv);
+  auto pointers = ArgvPointers(argv);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, pointers.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -80,13 +73,6 @@ std::string TwoDigits(int value) {
 }
 
 }  // namespace
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::vector<std::string> FindAfter(const std::string& text, const std::string& prefix, char end) {
   std::vector<std::string> found;
@@ -146,7 +132,7 @@ ServiceProcess::~ServiceProcess() {
 }
 
 std::string ServiceProcess::Log() const {
-  return ReadFile(scratch_.Path() + "log");
+  return ReadFileOrEmpty(scratch_.Path() + "log");
 }
 
 int ServiceProcess::Stop() {
@@ -199,7 +185,7 @@ SmtpSink::SmtpSink() {
   if (line.rfind("port ", 0) == 0) port_ = std::atoi(line.c_str() + 5);
   if (port_ <= 0)
     throw std::runtime_error("the SMTP sink did not start: " +
-                             ReadFile(folder_.Path() + "sink.log"));
+                             ReadFileOrEmpty(folder_.Path() + "sink.log"));
 }
 
 SmtpSink::~SmtpSink() {
@@ -218,7 +204,7 @@ std::vector<std::string> SmtpSink::Messages(std::size_t count, std::chrono::mill
     for (int i = 1;; ++i) {
       const std::string path = folder_.Path() + "message-" + std::to_string(i) + ".eml";
       if (::access(path.c_str(), R_OK) != 0) break;
-      messages.push_back(ReadFile(path));
+      messages.push_back(ReadFileOrEmpty(path));
     }
     if (messages.size() >= count || Clock::now() >= until) return messages;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -248,8 +234,8 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
     WaitFor(pid, std::chrono::seconds(10));
     ReportTestFailure(program + " did not end within 120 s");
   }
-  result.out = ReadFile(scratch.Path() + "out");
-  result.err = ReadFile(scratch.Path() + "err");
+  result.out = ReadFileOrEmpty(scratch.Path() + "out");
+  result.err = ReadFileOrEmpty(scratch.Path() + "err");
   return result;
 }
 

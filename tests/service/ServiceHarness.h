@@ -129,8 +129,6 @@ std::string SolidPng(int width, int height, unsigned r, unsigned g, unsigned b);
 // A PNG of noise, different for every seed.
 std::string NoisePng(int width, int height, unsigned seed);
 
-std::string ReadFile(const std::string& path);
-
 // Every text that follows `prefix` in `text`, up to the next `end`
 // character (quote of an attribute, for instance).
 std::vector<std::string> FindAfter(const std::string& text, const std::string& prefix, char end);

@@ -424,8 +424,8 @@ TEST_F(ServiceTest, PasswordsAreKeptAsArgon2idHashesAndNeverLogged) {
     EXPECT_EQ(log.find(secret), std::string::npos) << log;
   }
   // The database holds hashes only (the WAL file too).
-  std::string stored = ReadFile(service_->DataDir() + "/quillet-service.db") +
-                       ReadFile(service_->DataDir() + "/quillet-service.db-wal");
+  std::string stored = ReadFileOrEmpty(service_->DataDir() + "/quillet-service.db") +
+                       ReadFileOrEmpty(service_->DataDir() + "/quillet-service.db-wal");
   EXPECT_NE(stored.find("$argon2id$"), std::string::npos);
   EXPECT_EQ(stored.find(kPassword), std::string::npos);
   EXPECT_EQ(stored.find("D0ra-Secret"), std::string::npos);

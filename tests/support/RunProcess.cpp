@@ -32,15 +32,15 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& chang
   return merged;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& words) {
+}  // namespace
+
+std::vector<char*> ArgvPointers(std::vector<std::string>& words) {
   std::vector<char*> pointers;
   for (std::string& word : words)
     pointers.push_back(word.data());
   pointers.push_back(nullptr);
   return pointers;
 }
-
-}  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment) {
@@ -57,8 +57,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   std::vector<std::string> argv{program};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> env = MergedEnvironment(environment);
-  auto argvPointers = Pointers(argv);
-  auto envPointers = Pointers(env);
+  auto argvPointers = ArgvPointers(argv);
+  auto envPointers = ArgvPointers(env);
   pid_t pid = 0;
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(),
                        envPointers.data());

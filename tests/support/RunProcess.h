@@ -17,6 +17,10 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment = {});
 
+// The words as the null-ended array of pointers that exec and posix_spawn
+// take; valid while `words` is unchanged.
+std::vector<char*> ArgvPointers(std::vector<std::string>& words);
+
 #ifdef QUILLET_CLI_PATH
 // The built quillet-cli.
 inline ProcessResult RunCli(const std::vector<std::string>& args,

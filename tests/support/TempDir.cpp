@@ -1,8 +1,6 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
-#include <filesystem>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +49,13 @@ std::string TempDir::MakeDir(std::string_view relative) const {
 std::string TempDir::Read(std::string_view relative) const {
   std::ifstream in(fs::path(path_) / fs::path(relative), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + std::string(relative));
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string ReadFileOrEmpty(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();

@@ -26,6 +26,10 @@ class TempDir {
   std::string path_;
 };
 
+// The whole of a file; empty when there is none or it cannot be read (the
+// core's ReadWholeFile throws instead), for files a test expects may be gone.
+std::string ReadFileOrEmpty(const std::string& path);
+
 // The names of the entries of a folder, sorted.
 std::vector<std::string> SortedNamesIn(const std::string& folder);
 

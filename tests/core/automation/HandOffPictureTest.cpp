@@ -20,12 +20,8 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFileOrEmpty;
 using testing::TempDir;
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(Base64, DecodesOnlyStrictBase64) {
   struct Case {
@@ -134,7 +130,7 @@ TEST(StoredPictures, AreWrittenWholeUnderUniqueNames) {
   const StoredPicture first = StoreHandedOverPicture(temp, png, ".png", "cat.png");
   ASSERT_TRUE(first.result.ok) << first.result.detail;
   EXPECT_EQ(first.path, temp + "/cat.png");
-  EXPECT_EQ(Read(first.path), png);
+  EXPECT_EQ(ReadFileOrEmpty(first.path), png);
 
   const StoredPicture second = StoreHandedOverPicture(temp, "second", ".png", "cat.png");
   const StoredPicture third = StoreHandedOverPicture(temp, "third", ".png", "../cat.png");
@@ -142,8 +138,8 @@ TEST(StoredPictures, AreWrittenWholeUnderUniqueNames) {
   EXPECT_EQ(second.path, temp + "/cat-2.png");
   EXPECT_EQ(third.path, temp + "/cat-3.png");
   // No file there is ever replaced, not even one the program put there.
-  EXPECT_EQ(Read(first.path), png);
-  EXPECT_EQ(Read(second.path), "second");
+  EXPECT_EQ(ReadFileOrEmpty(first.path), png);
+  EXPECT_EQ(ReadFileOrEmpty(second.path), "second");
   EXPECT_EQ(testing::SortedNamesIn(temp),
             (std::vector<std::string>{"cat-2.png", "cat-3.png", "cat.png"}));
 

@@ -26,6 +26,7 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFileOrEmpty;
 using testing::TempDir;
 
 EnvironmentLookup Environment(std::map<std::string, std::string> values) {
@@ -36,11 +37,6 @@ EnvironmentLookup Environment(std::map<std::string, std::string> values) {
   };
 }
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A key in a fresh configuration folder, its folder made as registration
 // would.
 struct Key {
@@ -48,7 +44,7 @@ struct Key {
   HandOffKey key = HandOffKeyIn(dir.Path() + "config");
   Key() { fs::create_directories(key.folder); }
   void Put(const std::string& text) const { std::ofstream(key.file, std::ios::binary) << text; }
-  std::string Text() const { return Read(key.file); }
+  std::string Text() const { return ReadFileOrEmpty(key.file); }
 };
 
 TEST(HandOffPlace, FollowsTheBaseDirectoryRules) {
@@ -217,11 +213,11 @@ TEST(HandOffAppPath, RegistrationCreatesTheFolderAndKeepsAWaitingAddress) {
   TempDir dir;
   const HandOffKey key = HandOffKeyIn(dir.Path() + "new/config");
   ASSERT_TRUE(WriteHandOffAppPath(key, "/opt/quillet").ok);
-  EXPECT_EQ(Read(key.file), "AppPath=/opt/quillet\n");
+  EXPECT_EQ(ReadFileOrEmpty(key.file), "AppPath=/opt/quillet\n");
 
   ASSERT_TRUE(WriteHandOffImageUrl(key, "http://a/b.png").ok);
   ASSERT_TRUE(WriteHandOffAppPath(key, "/home/ann/quillet").ok);
-  EXPECT_EQ(Read(key.file), "AppPath=/home/ann/quillet\nImageURL=http://a/b.png\n");
+  EXPECT_EQ(ReadFileOrEmpty(key.file), "AppPath=/home/ann/quillet\nImageURL=http://a/b.png\n");
 
   // The same folder again leaves the file alone.
   const auto stamp = fs::last_write_time(key.file);
@@ -230,7 +226,7 @@ TEST(HandOffAppPath, RegistrationCreatesTheFolderAndKeepsAWaitingAddress) {
   EXPECT_EQ(fs::last_write_time(key.file), stamp);
 
   EXPECT_FALSE(WriteHandOffAppPath(key, "/a\nImageURL=x").ok);
-  EXPECT_EQ(Read(key.file), "AppPath=/home/ann/quillet\nImageURL=http://a/b.png\n");
+  EXPECT_EQ(ReadFileOrEmpty(key.file), "AppPath=/home/ann/quillet\nImageURL=http://a/b.png\n");
 }
 
 TEST(HandOffTake, AnAddressIsTakenOnceAndAppPathStays) {

@@ -14,6 +14,7 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFileOrEmpty;
 using testing::TempDir;
 
 struct RecordingHost : QuilletPIHost {
@@ -21,11 +22,6 @@ struct RecordingHost : QuilletPIHost {
   void TakeHandedOverPicture() override { calls.push_back("take"); }
   std::vector<std::string> calls;
 };
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(QuilletPI, AddImageURLHandsTheAddressOverAndAsksForItToBeTaken) {
   TempDir dir;
@@ -36,7 +32,8 @@ TEST(QuilletPI, AddImageURLHandsTheAddressOverAndAsksForItToBeTaken) {
 
   const HResult added = object.AddImageURL("http://127.0.0.1/pics/cat.JPG");
   EXPECT_TRUE(added.ok) << added.detail;
-  EXPECT_EQ(Read(key.file), "AppPath=/opt/quillet\nImageURL=http://127.0.0.1/pics/cat.JPG\n");
+  EXPECT_EQ(ReadFileOrEmpty(key.file),
+            "AppPath=/opt/quillet\nImageURL=http://127.0.0.1/pics/cat.JPG\n");
   EXPECT_EQ(host.calls, std::vector<std::string>{"take"});
   EXPECT_EQ(TakeHandedOverImageUrl(key), "http://127.0.0.1/pics/cat.JPG");
 }

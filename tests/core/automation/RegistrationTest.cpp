@@ -23,12 +23,8 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFileOrEmpty;
 using testing::TempDir;
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Every file below a folder, relative to it.
 std::vector<std::string> Tree(const std::string& folder) {
@@ -147,13 +143,16 @@ TEST(Registration, WritesEveryFileAndAppPathAndUnregistrationRemovesExactlyThose
 
   const HResult registered = Register(places, info);
   ASSERT_TRUE(registered.ok) << registered.detail;
-  EXPECT_EQ(Read(places.busService), BusServiceText(info));
-  EXPECT_EQ(Read(places.busInterface), std::string(QuilletPIInterfaceXml()));
-  EXPECT_EQ(Read(places.desktopEntry), DesktopEntryText(info));
-  EXPECT_EQ(Read(places.chromiumHost), NativeHostManifestText(info, NativeHostBrowser::Chromium));
-  EXPECT_EQ(Read(places.chromeHost), NativeHostManifestText(info, NativeHostBrowser::Chromium));
-  EXPECT_EQ(Read(places.firefoxHost), NativeHostManifestText(info, NativeHostBrowser::Firefox));
-  EXPECT_EQ(Read(places.handOff.file), "AppPath=" + dir.Path() + "data\n");
+  EXPECT_EQ(ReadFileOrEmpty(places.busService), BusServiceText(info));
+  EXPECT_EQ(ReadFileOrEmpty(places.busInterface), std::string(QuilletPIInterfaceXml()));
+  EXPECT_EQ(ReadFileOrEmpty(places.desktopEntry), DesktopEntryText(info));
+  EXPECT_EQ(ReadFileOrEmpty(places.chromiumHost),
+            NativeHostManifestText(info, NativeHostBrowser::Chromium));
+  EXPECT_EQ(ReadFileOrEmpty(places.chromeHost),
+            NativeHostManifestText(info, NativeHostBrowser::Chromium));
+  EXPECT_EQ(ReadFileOrEmpty(places.firefoxHost),
+            NativeHostManifestText(info, NativeHostBrowser::Firefox));
+  EXPECT_EQ(ReadFileOrEmpty(places.handOff.file), "AppPath=" + dir.Path() + "data\n");
   EXPECT_EQ(Tree(dir.Path() + "home"),
             (std::vector<std::string>{
                 ".config/Quillet/handoff",
@@ -178,8 +177,9 @@ TEST(Registration, WritesEveryFileAndAppPathAndUnregistrationRemovesExactlyThose
   RegistrationInfo moved = info;
   moved.executable = dir.Path() + "elsewhere/quillet";
   ASSERT_TRUE(Register(places, moved).ok);
-  EXPECT_EQ(Read(places.busService), BusServiceText(moved));
-  EXPECT_EQ(Read(places.handOff.file), "AppPath=" + dir.Path() + "data\nImageURL=http://a/b.png\n");
+  EXPECT_EQ(ReadFileOrEmpty(places.busService), BusServiceText(moved));
+  EXPECT_EQ(ReadFileOrEmpty(places.handOff.file),
+            "AppPath=" + dir.Path() + "data\nImageURL=http://a/b.png\n");
 
   const HResult unregistered = Unregister(places);
   ASSERT_TRUE(unregistered.ok) << unregistered.detail;
@@ -200,7 +200,7 @@ TEST(Registration, FailuresNameTheFilesAndWriteNothingHalf) {
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.detail.find(places.firefoxHost), std::string::npos) << result.detail;
   // The others are in place and whole.
-  EXPECT_EQ(Read(places.busService), BusServiceText(Info(dir.Path())));
+  EXPECT_EQ(ReadFileOrEmpty(places.busService), BusServiceText(Info(dir.Path())));
 
   // A path with a line break would break the files: nothing is written.
   TempDir other;

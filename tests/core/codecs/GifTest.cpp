@@ -8,6 +8,7 @@
 
 #include "core/codecs/Codecs.h"
 #include "core/codecs/PictureBytes.h"
+#include "core/codecs/PictureQuality.h"
 #include "core/codecs/Quantize.h"
 #include "core/platform/AtomicFile.h"
 #include "support/RunProcess.h"
@@ -227,37 +228,6 @@ TEST(GifEncoder, ReducesAPhotoToANearbyPicture) {
   for (std::size_t i = 0; i < decoded.SizeInBytes(); ++i)
     total += std::abs(int{decoded.Data()[i]} - int{picture.Data()[i]});
   EXPECT_LT(total / static_cast<double>(decoded.SizeInBytes()), 6.0);
-}
-
-Bitmap BoxBlur3(const Bitmap& picture) {
-  Bitmap blurred(picture.Width(), picture.Height());
-  for (int y = 0; y < picture.Height(); ++y) {
-    for (int x = 0; x < picture.Width(); ++x) {
-      for (int c = 0; c < 3; ++c) {
-        int sum = 0, count = 0;
-        for (int yy = std::max(0, y - 1); yy <= std::min(picture.Height() - 1, y + 1); ++yy) {
-          for (int xx = std::max(0, x - 1); xx <= std::min(picture.Width() - 1, x + 1); ++xx) {
-            sum += picture.Row(yy)[xx * 3 + c];
-            ++count;
-          }
-        }
-        blurred.Row(y)[x * 3 + c] = static_cast<std::uint8_t>((sum + count / 2) / count);
-      }
-    }
-  }
-  return blurred;
-}
-
-// PSNR after a light blur, which forgives the dithering pattern but not
-// wrong colours.
-double BlurredPsnr(const Bitmap& original, const Bitmap& reduced) {
-  const Bitmap a = BoxBlur3(original), b = BoxBlur3(reduced);
-  double sum = 0;
-  for (std::size_t i = 0; i < a.SizeInBytes(); ++i) {
-    const double d = double(a.Data()[i]) - double(b.Data()[i]);
-    sum += d * d;
-  }
-  return 10 * std::log10(255.0 * 255.0 * double(a.SizeInBytes()) / sum);
 }
 
 // On photographic pictures (fractal noise has the spectrum of a photograph),

@@ -8,8 +8,13 @@
 #include <set>
 #include <stdexcept>
 
+#include "core/codecs/PictureQuality.h"
+
 namespace quillet {
 namespace {
+
+using testing::BoxBlur3;
+using testing::Psnr;
 
 std::uint8_t Clamp8(double v) {
   return static_cast<std::uint8_t>(std::lround(std::fmin(255.0, std::fmax(0.0, v))));
@@ -42,16 +47,6 @@ Bitmap Rebuild(const IndexedPicture& indexed) {
   return picture;
 }
 
-double Psnr(const Bitmap& a, const Bitmap& b) {
-  double sum = 0;
-  for (std::size_t i = 0; i < a.SizeInBytes(); ++i) {
-    const double d = double(a.Data()[i]) - double(b.Data()[i]);
-    sum += d * d;
-  }
-  const double mse = sum / double(a.SizeInBytes());
-  return 10 * std::log10(255.0 * 255.0 / mse);
-}
-
 TEST(QuantizeTest, GivesAtMostTwoToTheBitsColoursForEveryDepth) {
   const Bitmap picture = PhotoLike(97, 61);
   for (int bits = 1; bits <= 8; ++bits) {
@@ -75,25 +70,6 @@ TEST(QuantizeTest, MoreBitsGiveAFaithfulerPicture) {
     previous = psnr;
   }
   EXPECT_GT(previous, 26.0);  // the picture's grain makes it hard
-}
-
-Bitmap BoxBlur3(const Bitmap& picture) {
-  Bitmap blurred(picture.Width(), picture.Height());
-  for (int y = 0; y < picture.Height(); ++y) {
-    for (int x = 0; x < picture.Width(); ++x) {
-      for (int c = 0; c < 3; ++c) {
-        int sum = 0, count = 0;
-        for (int yy = std::max(0, y - 1); yy <= std::min(picture.Height() - 1, y + 1); ++yy) {
-          for (int xx = std::max(0, x - 1); xx <= std::min(picture.Width() - 1, x + 1); ++xx) {
-            sum += picture.Row(yy)[xx * 3 + c];
-            ++count;
-          }
-        }
-        blurred.Row(y)[x * 3 + c] = std::uint8_t((sum + count / 2) / count);
-      }
-    }
-  }
-  return blurred;
 }
 
 // A light blur forgives the dithering pattern but not wrong colours.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TreeDescription.h"
 #include "core/codecs/Codecs.h"
 #include "core/logodir/LogoDirectoryFile.h"
 #include "core/logodir/LogoPaths.h"
@@ -17,24 +18,9 @@ namespace quillet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Describe;
 using testing::ScriptedPrompts;
 using testing::TempDir;
-
-// "<path>" of every node below the root, depth first, folders with "/".
-void Describe(const LogoNode& node, const std::string& prefix, std::vector<std::string>& out) {
-  for (int i = 0; i < node.ChildCount(); ++i) {
-    const LogoNode& child = *node.ChildAt(i);
-    std::string path = prefix + child.Text();
-    out.push_back(path + (child.IsFolder() ? "/" : ""));
-    Describe(child, path + "/", out);
-  }
-}
-
-std::vector<std::string> Describe(const LogoTree& tree) {
-  std::vector<std::string> out;
-  Describe(tree.Root(), "", out);
-  return out;
-}
 
 std::vector<std::string> Describe(const std::vector<LogoNode*>& nodes) {
   std::vector<std::string> out;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TreeDescription.h"
 #include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
@@ -12,6 +13,7 @@
 namespace quillet {
 namespace {
 
+using testing::Describe;
 using testing::FileSizeLimit;
 using testing::ScriptedPrompts;
 using testing::TempDir;
@@ -26,22 +28,6 @@ std::string Node(const std::string& kind, const std::string& name, const std::st
 
 std::string Directory(const std::string& body) {
   return "<logodirectory>" + body + "</logodirectory>";
-}
-
-// "<path> <kind>" of every node below the root, depth first.
-void Describe(const LogoNode& node, const std::string& prefix, std::vector<std::string>& out) {
-  for (int i = 0; i < node.ChildCount(); ++i) {
-    const LogoNode& child = *node.ChildAt(i);
-    std::string path = prefix + child.Text();
-    out.push_back(path + (child.IsFolder() ? "/" : ""));
-    Describe(child, path + "/", out);
-  }
-}
-
-std::vector<std::string> Describe(const LogoTree& tree) {
-  std::vector<std::string> out;
-  Describe(tree.Root(), "", out);
-  return out;
 }
 
 std::vector<std::string> Describe(const std::vector<DroppedElement>& dropped) {
