@@ -23,13 +23,6 @@ constexpr std::size_t kLongestBaseName = 100;
 // More pictures of one name than this waiting in "Temp" is not a real case.
 constexpr int kMostSameNames = 1000;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Nothing when a "%" is not followed by two hexadecimal digits.
 std::optional<std::string> PercentDecodedStrict(std::string_view text) {
   std::string out;
@@ -40,8 +33,8 @@ std::optional<std::string> PercentDecodedStrict(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    const int high = HexValue(text[i + 1]);
-    const int low = HexValue(text[i + 2]);
+    const int high = HexDigitValue(text[i + 1]);
+    const int low = HexDigitValue(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
     out += static_cast<char>(high * 16 + low);
     i += 2;
@@ -52,14 +45,6 @@ std::optional<std::string> PercentDecodedStrict(std::string_view text) {
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  return text;
 }
 
 std::size_t Utf8Length(std::string_view text, std::size_t at) {
@@ -142,7 +127,7 @@ std::optional<std::string> DecodeBase64(std::string_view text) {
 }
 
 std::string PictureExtensionForType(std::string_view mimeType) {
-  const std::string type = LowerAscii(Trimmed(mimeType.substr(0, mimeType.find(';'))));
+  const std::string type = LowerAscii(TrimBlanks(mimeType.substr(0, mimeType.find(';'))));
   if (type == "image/jpeg" || type == "image/jpg" || type == "image/pjpeg") return ".jpg";
   if (type == "image/png" || type == "image/x-png") return ".png";
   if (type == "image/gif") return ".gif";
@@ -155,19 +140,19 @@ std::optional<DataUrl> ParseDataUrl(std::string_view url) {
   url.remove_prefix(5);
   const std::size_t comma = url.find(',');
   if (comma == std::string_view::npos) return std::nullopt;
-  std::string_view meta = Trimmed(url.substr(0, comma));
+  std::string_view meta = TrimBlanks(url.substr(0, comma));
   const std::optional<std::string> data = PercentDecodedStrict(url.substr(comma + 1));
   if (!data) return std::nullopt;
 
   bool base64 = false;
   const std::size_t semicolon = meta.rfind(';');
   if (semicolon != std::string_view::npos &&
-      EqualsIgnoringAsciiCase(Trimmed(meta.substr(semicolon + 1)), "base64")) {
+      EqualsIgnoringAsciiCase(TrimBlanks(meta.substr(semicolon + 1)), "base64")) {
     base64 = true;
     meta = meta.substr(0, semicolon);
   }
   DataUrl result;
-  result.type = std::string(Trimmed(meta.substr(0, meta.find(';'))));
+  result.type = std::string(TrimBlanks(meta.substr(0, meta.find(';'))));
   if (result.type.empty()) result.type = "text/plain";
   if (!base64) {
     result.bytes = *data;
@@ -208,7 +193,7 @@ std::string StoredPictureBaseName(std::string_view nameHint) {
     name += kept ? c : '_';
     ++at;
   }
-  const std::string_view trimmed = Trimmed(name);
+  const std::string_view trimmed = TrimBlanks(name);
   // A name of nothing but marks ("_", "-") says nothing about the picture.
   const bool saysSomething = std::any_of(trimmed.begin(), trimmed.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||

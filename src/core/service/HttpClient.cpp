@@ -16,7 +16,6 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 constexpr const char* kAccept = "text/html, */*";
 // Connecting waits as long as the operating system lets it; libcurl's own
 // default would give up after five minutes.
@@ -239,7 +238,14 @@ bool MultipartForm::AddFile(std::string name, const std::string& path, std::stri
 }
 
 std::string MultipartForm::Body() const {
+  // Room for everything at once: growing past a picture's bytes would copy
+  // them again and hold twice their size through the transfer.
+  std::size_t size = 2 * boundary_.size() + 16;
+  for (const Part& part : parts_)
+    size += boundary_.size() + part.name.size() + part.fileName.size() + part.contentType.size() +
+            part.value.size() + 128;
   std::string body;
+  body.reserve(size);
   for (const Part& part : parts_) {
     body += "--" + boundary_ + "\r\n";
     body += "Content-Disposition: form-data; name=\"" + QuotedParameter(part.name) + "\"";
@@ -451,7 +457,7 @@ HttpResult HttpClient::Perform(Request& request) {
   }
   headers.Add("Host", HostHeaderValue(*address));
   headers.Add("Accept", kAccept);
-  headers.Add("User-Agent", kUserAgent);
+  headers.Add("User-Agent", kProgramUserAgent);
   if (plainProxy && proxy.basicAuthentication)
     headers.Add("Proxy-Authorization", "Basic " + Base64(proxy.user + ":" + proxy.password));
   headers.Add("Cookie",

@@ -86,6 +86,10 @@ class ByteSink {
 // rather than held in memory.
 inline constexpr std::int64_t kMaxServiceReplyBytes = 1 << 20;
 
+// How every request of the program names its client. The service tells the
+// program's own multipart layout by it (with the boundary's pattern).
+inline constexpr std::string_view kProgramUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+
 // One HTTP client of the program. It sends the program's own request layout
 // byte for byte: the request line, exactly its headers in its order and none
 // of libcurl's, GET as HTTP/1.1, POST as HTTP/1.0 on a fresh connection.

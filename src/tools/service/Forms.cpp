@@ -4,20 +4,12 @@
 #include <cctype>
 
 #include "core/platform/Text.h"
+#include "core/service/HttpClient.h"
 
 namespace quillet::service {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kProgramUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  return text;
-}
 
 // A parameter of a header value such as `form-data; name="x"; filename="y"`.
 // Quoted values are taken verbatim up to the next quote: the program puts
@@ -30,7 +22,7 @@ std::optional<std::string> HeaderParameter(std::string_view value, std::string_v
     const std::size_t nameStart = pos;
     while (pos < value.size() && value[pos] != '=' && value[pos] != ';')
       ++pos;
-    const std::string_view name = Trim(value.substr(nameStart, pos - nameStart));
+    const std::string_view name = TrimBlanks(value.substr(nameStart, pos - nameStart));
     if (pos >= value.size() || value[pos] == ';') continue;
     ++pos;
     while (pos < value.size() && (value[pos] == ' ' || value[pos] == '\t'))
@@ -43,8 +35,8 @@ std::optional<std::string> HeaderParameter(std::string_view value, std::string_v
       pos = value.find(';', close + 1);
     } else {
       const std::size_t end = value.find(';', pos);
-      parsed =
-          std::string(Trim(value.substr(pos, end == std::string_view::npos ? end : end - pos)));
+      parsed = std::string(
+          TrimBlanks(value.substr(pos, end == std::string_view::npos ? end : end - pos)));
       pos = end;
     }
     if (EqualsIgnoringAsciiCase(name, key)) return parsed;
@@ -62,10 +54,10 @@ bool ReadPartHeaders(std::string_view block, FormPart& part) {
     block = end == std::string_view::npos ? std::string_view{} : block.substr(end + 2);
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    const std::string_view name = Trim(line.substr(0, colon));
-    const std::string_view value = Trim(line.substr(colon + 1));
+    const std::string_view name = TrimBlanks(line.substr(0, colon));
+    const std::string_view value = TrimBlanks(line.substr(colon + 1));
     if (EqualsIgnoringAsciiCase(name, "Content-Disposition")) {
-      const std::string_view type = Trim(value.substr(0, value.find(';')));
+      const std::string_view type = TrimBlanks(value.substr(0, value.find(';')));
       if (!EqualsIgnoringAsciiCase(type, "form-data")) return false;
       disposition = true;
       part.name = HeaderParameter(value, "name").value_or("");
@@ -75,13 +67,6 @@ bool ReadPartHeaders(std::string_view block, FormPart& part) {
     }
   }
   return disposition;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -98,7 +83,7 @@ std::string ParsedForm::Text(std::string_view name) const {
 }
 
 std::optional<std::string> MultipartBoundary(std::string_view contentType) {
-  const std::string_view type = Trim(contentType.substr(0, contentType.find(';')));
+  const std::string_view type = TrimBlanks(contentType.substr(0, contentType.find(';')));
   if (!EqualsIgnoringAsciiCase(type, "multipart/form-data")) return std::nullopt;
   std::optional<std::string> boundary = HeaderParameter(contentType, "boundary");
   // RFC 2046 allows 1 to 70 characters; anything else is no boundary at all.
@@ -195,21 +180,7 @@ ParsedForm ParseMultipart(std::string_view body, std::string_view boundary, bool
 }
 
 std::string DecodeFormComponent(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '+') {
-      out.push_back(' ');
-    } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-               HexValue(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
+  return PercentDecoded(text, true);
 }
 
 ParsedForm ParseUrlEncoded(std::string_view body, const FormLimits& limits) {

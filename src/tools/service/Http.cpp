@@ -174,18 +174,12 @@ bool ReadLine(ConnectionStream& stream, std::string& line, std::size_t maxBytes)
 }
 
 std::optional<std::uint64_t> ParseLength(std::string_view text, int base) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
+  text = TrimBlanks(text);
   if (text.empty() || text.size() > 15) return std::nullopt;
   std::uint64_t value = 0;
   for (char c : text) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) return std::nullopt;
+    const int digit = HexDigitValue(c);
+    if (digit < 0 || digit >= base) return std::nullopt;
     value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
   }
   return value;

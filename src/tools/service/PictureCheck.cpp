@@ -28,15 +28,15 @@ std::uint32_t Be32(std::string_view b, std::size_t at) {
 // The size a file announces, read from its header only: enough to refuse a
 // picture with a clear message before anything is decoded.
 std::optional<std::pair<std::int64_t, std::int64_t>> AnnouncedSize(std::string_view b,
-                                                                   PictureFormat format) {
+                                                                   LogoFormat format) {
   switch (format) {
-    case PictureFormat::Png:
+    case LogoFormat::Png:
       if (b.size() < 24 || b.substr(12, 4) != "IHDR") return std::nullopt;
       return std::pair<std::int64_t, std::int64_t>{Be32(b, 16), Be32(b, 20)};
-    case PictureFormat::Gif:
+    case LogoFormat::Gif:
       if (b.size() < 10) return std::nullopt;
       return std::pair<std::int64_t, std::int64_t>{Le16(b, 6), Le16(b, 8)};
-    case PictureFormat::Bmp: {
+    case LogoFormat::Bmp: {
       if (b.size() < 26) return std::nullopt;
       const std::uint32_t headerSize = Le32(b, 14);
       // Only the header sizes of real bitmaps; anything else is left to the
@@ -50,7 +50,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> AnnouncedSize(std::string_v
       return std::pair<std::int64_t, std::int64_t>{width < 0 ? -std::int64_t{width} : width,
                                                    height < 0 ? -std::int64_t{height} : height};
     }
-    case PictureFormat::Jpeg: {
+    case LogoFormat::Jpg: {
       // Walk the markers up to the first start of frame.
       std::size_t at = 2;
       while (at + 4 <= b.size()) {
@@ -72,36 +72,22 @@ std::optional<std::pair<std::int64_t, std::int64_t>> AnnouncedSize(std::string_v
       }
       return std::nullopt;
     }
-    case PictureFormat::None:
-      break;
   }
   return std::nullopt;
 }
 
 }  // namespace
 
-PictureFormat SniffFormat(std::string_view bytes) {
-  if (bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return PictureFormat::Png;
-  if (bytes.substr(0, 3) == "\xFF\xD8\xFF") return PictureFormat::Jpeg;
-  if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") return PictureFormat::Gif;
-  if (bytes.substr(0, 2) == "BM") return PictureFormat::Bmp;
-  return PictureFormat::None;
+std::optional<LogoFormat> SniffFormat(std::string_view bytes) {
+  if (bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return LogoFormat::Png;
+  if (bytes.substr(0, 3) == "\xFF\xD8\xFF") return LogoFormat::Jpg;
+  if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") return LogoFormat::Gif;
+  if (bytes.substr(0, 2) == "BM") return LogoFormat::Bmp;
+  return std::nullopt;
 }
 
-std::string_view FormatName(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::Bmp:
-      return "bmp";
-    case PictureFormat::Jpeg:
-      return "jpg";
-    case PictureFormat::Gif:
-      return "gif";
-    case PictureFormat::Png:
-      return "png";
-    case PictureFormat::None:
-      break;
-  }
-  return "";
+std::string_view FormatName(LogoFormat format) {
+  return ExtensionOfFormat(format).substr(1);
 }
 
 std::string_view ContentTypeOfFormat(std::string_view name) {
@@ -118,8 +104,8 @@ PictureChecker::PictureChecker(std::int64_t maxPixels, int parallel)
 PictureVerdict PictureChecker::Check(std::string_view bytes) {
   PictureVerdict verdict;
   verdict.format = SniffFormat(bytes);
-  if (verdict.format == PictureFormat::None) return verdict;
-  if (auto size = AnnouncedSize(bytes, verdict.format)) {
+  if (!verdict.format) return verdict;
+  if (auto size = AnnouncedSize(bytes, *verdict.format)) {
     if (size->first * size->second > maxPixels_) {
       verdict.kind = PictureVerdict::Kind::TooManyPixels;
       verdict.width = static_cast<int>(size->first);
@@ -134,23 +120,8 @@ PictureVerdict PictureChecker::Check(std::string_view bytes) {
   const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                            bytes.size());
   try {
-    Bitmap picture;
-    switch (verdict.format) {
-      case PictureFormat::Png:
-        picture = DecodePng(data, maxPixels_);
-        break;
-      case PictureFormat::Jpeg:
-        picture = DecodeJpeg(data, maxPixels_);
-        break;
-      case PictureFormat::Gif:
-        picture = DecodeGif(data, maxPixels_);
-        break;
-      case PictureFormat::Bmp:
-        picture = DecodeBmp(data, maxPixels_);
-        break;
-      case PictureFormat::None:
-        break;
-    }
+    const Bitmap picture =
+        DecodePicture(data, DecoderForFileName(ExtensionOfFormat(*verdict.format)), maxPixels_);
     if (!picture.Empty()) {
       verdict.kind = PictureVerdict::Kind::Picture;
       verdict.width = picture.Width();

@@ -2,22 +2,25 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <string_view>
 
+#include "core/codecs/Codecs.h"
+
 namespace quillet::service {
 
-// The formats the service keeps, as told by a file's own bytes.
-enum class PictureFormat { None, Bmp, Jpeg, Gif, Png };
-
-PictureFormat SniffFormat(std::string_view bytes);
-std::string_view FormatName(PictureFormat format);            // "bmp", "jpg", "gif", "png"
+// The format of a file as its own bytes tell it; nothing for one the
+// program does not keep.
+std::optional<LogoFormat> SniffFormat(std::string_view bytes);
+// The name a format is stored under: "bmp", "jpg", "gif", "png".
+std::string_view FormatName(LogoFormat format);
 std::string_view ContentTypeOfFormat(std::string_view name);  // by FormatName; "" when unknown
 
 struct PictureVerdict {
   enum class Kind { Picture, NotAPicture, TooManyPixels, Busy } kind = Kind::NotAPicture;
-  PictureFormat format = PictureFormat::None;
+  std::optional<LogoFormat> format;
   int width = 0;  // also for TooManyPixels, as the file announces it
   int height = 0;
 };

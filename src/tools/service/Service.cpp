@@ -325,7 +325,7 @@ void Service::Upload(const httplib::Request& request, httplib::Response& respons
 
   const bool guest = IsGuest(account);
   NewPicture picture;
-  picture.format = std::string(FormatName(verdict.format));
+  picture.format = std::string(FormatName(*verdict.format));
   picture.width = verdict.width;
   picture.height = verdict.height;
   picture.fileName = fileName;
@@ -364,11 +364,7 @@ void Service::SendToFriend(const httplib::Request& request, httplib::Response& r
     return ReplyError(response,
                       "This service has no mail relay set up, so it cannot send mail. Its "
                       "operator can give it one with --smtp.");
-  std::string recipient = form.fields.Text("address");
-  while (!recipient.empty() && (recipient.back() == ' ' || recipient.back() == '\t'))
-    recipient.pop_back();
-  while (!recipient.empty() && (recipient.front() == ' ' || recipient.front() == '\t'))
-    recipient.erase(recipient.begin());
+  const std::string recipient(TrimBlanks(form.fields.Text("address")));
   if (!IsPlausibleMailAddress(recipient)) return Reply(response, {"MESSAGE", kCouldNotSendMail});
   const bool guest = IsGuest(account);
   std::string name = guest ? form.fields.Text("sendername") : account.name;

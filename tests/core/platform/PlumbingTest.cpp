@@ -65,6 +65,27 @@ TEST(NameParts, ExtensionIsFromTheLastDot) {
   }
 }
 
+TEST(TextPieces, TrimBlanksHexDigitsAndPercentDecoding) {
+  EXPECT_EQ(TrimBlanks(" \t a b \t"), "a b");
+  EXPECT_EQ(TrimBlanks("\r\nx\r\n"), "\r\nx\r\n");  // line ends are no blanks
+  EXPECT_EQ(TrimBlanks(" \t "), "");
+  EXPECT_EQ(HexDigitValue('7'), 7);
+  EXPECT_EQ(HexDigitValue('b'), 11);
+  EXPECT_EQ(HexDigitValue('F'), 15);
+  EXPECT_EQ(HexDigitValue('g'), -1);
+  struct Case {
+    const char* text;
+    bool plusIsBlank;
+    const char* decoded;
+  } cases[] = {
+      {"a%20b%2Fc", false, "a b/c"}, {"100%", false, "100%"}, {"%4", false, "%4"},
+      {"%zz%41", false, "%zzA"},     {"a+b", false, "a+b"},   {"a+b%2B", true, "a b+"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PercentDecoded(c.text, c.plusIsBlank), std::string(c.decoded)) << c.text;
+  EXPECT_EQ(PercentDecoded("%00x"), std::string("\0x", 2));  // a NUL is decoded too
+}
+
 TEST(AsciiCase, FoldsOnlyAToZ) {
   EXPECT_EQ(UpperAscii("photo-ä.Jpg"), "PHOTO-ä.JPG");
   EXPECT_EQ(LowerAscii("LOGODIRNODE"), "logodirnode");
