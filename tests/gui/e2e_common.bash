@@ -13,6 +13,9 @@ trap e2e_cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  for log in "$e2e_work"/*.log; do
+    [[ -s "$log" ]] && { echo "--- end of $(basename "$log"):" >&2; tail -n 20 "$log" >&2; }
+  done
   [[ -n "${DISPLAY:-}" ]] && import -window root "${TMPDIR:-/tmp}/quillet-e2e-failure.png" 2>/dev/null &&
     echo "screen at the failure: ${TMPDIR:-/tmp}/quillet-e2e-failure.png" >&2
   exit 1

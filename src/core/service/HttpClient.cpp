@@ -395,6 +395,11 @@ void HttpClient::Rearm() {
   cancelled_.store(false);
 }
 
+void HttpClient::PrepareRun(const ProxyConfig& proxy) {
+  ApplyProxy(proxy);
+  Rearm();
+}
+
 void HttpClient::Cancel() {
   cancelled_.store(true);
   curl_multi_wakeup(static_cast<CURLM*>(multi_));

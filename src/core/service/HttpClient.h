@@ -95,7 +95,7 @@ inline constexpr std::string_view kProgramUserAgent = "Mozilla/3.0 (compatible; 
 // of libcurl's, GET as HTTP/1.1, POST as HTTP/1.0 on a fresh connection.
 // Redirects are not followed; cookies are kept for the life of the object.
 //
-// Threads: ApplyProxy, ClearProxy and Rearm are called on the GUI thread
+// Threads: ApplyProxy, ClearProxy, Rearm and PrepareRun are called on the GUI thread
 // while no request runs; the requests run on one worker thread at a time;
 // Cancel may be called from any thread at any time.
 class HttpClient {
@@ -111,6 +111,9 @@ class HttpClient {
 
   // Readies the client for a new activity after an earlier one was cancelled.
   void Rearm();
+  // Both, before a worker's run: the proxy of its requests, and a Stop of
+  // an earlier run forgotten.
+  void PrepareRun(const ProxyConfig& proxy);
   // Ends the request in progress, and every later one until Rearm(), as
   // Cancelled. Wakes a request blocked while connecting or mid-body.
   void Cancel();

@@ -163,9 +163,7 @@ void TPictureDownloadForm::StartTimerTimer() {
     prompts_.Error(proxy.error);
     return;
   }
-  PictDownloadConn.ClearProxy();
-  PictDownloadConn.ApplyProxy(proxy.config);
-  PictDownloadConn.Rearm();
+  PictDownloadConn.PrepareRun(proxy.config);
   worker_ = std::make_shared<TPictureDownloadThread>(PictureURL, temporaryFilePath_,
                                                      PictDownloadConn, localSource);
   worker_->Start(

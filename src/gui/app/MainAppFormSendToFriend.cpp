@@ -45,16 +45,12 @@ void TMainAppForm::SendToFriendMenuItemClick() {
     prompts_.Error(proxy.error);
     return;
   }
-  HTTPSendConn.ClearProxy();
-  HTTPSendConn.ApplyProxy(proxy.config);
-  HTTPSendConn.Rearm();
+  HTTPSendConn.PrepareRun(proxy.config);
   runningSend_ = std::make_shared<TSendToFriendThread>(
       options.login, sendToFriendForm_->SenderName(), sendToFriendForm_->Comments(),
       sendToFriendForm_->RecipientAddress(), options.password, HTTPSendConn, parameters_);
   runningSend_->Start(UiPoster(), [this] { SendToFriendThreadDone(); });
   RefreshCommandState();
-  SendToFriendMenuItem->setEnabled(false);
-  SendToFriendToolButton->setEnabled(false);
   StatusPanel->setText(QLatin1String(kSendingText));
 }
 
@@ -80,8 +76,6 @@ void TMainAppForm::SendToFriendThreadDone() {
       prompts_.Error(send->ReplyText());
       break;
   }
-  SendToFriendMenuItem->setEnabled(true);
-  SendToFriendToolButton->setEnabled(true);
   runningSend_.reset();
   RefreshCommandState();
 }

@@ -133,9 +133,7 @@ void TMainAppForm::StartUpload(LogoNode& node) {
     prompts_.Error(kUploadWriteFailedText);
     return;
   }
-  HTTPConnection.ClearProxy();
-  HTTPConnection.ApplyProxy(proxy.config);
-  HTTPConnection.Rearm();
+  HTTPConnection.PrepareRun(proxy.config);
   runningUpload_ = std::make_shared<TUploadThread>(options.login, &node, path, options.password,
                                                    HTTPConnection, parameters_, memberStatus_);
   runningUpload_->Start(UiPoster(), [this] { UploadThreadDone(); });
@@ -168,7 +166,6 @@ void TMainAppForm::UploadThreadDone() {
       QLatin1String(upload->Result() == kUploadStoppedByUser ? kUploadBrokenText : kDoneText));
   std::remove(upload->FilePath().c_str());
   runningUpload_.reset();
-  StatusBar->update();
   RefreshCommandState();
   if (upload->Result() == kUploadConnectionFailed) prompts_.Error(kConnectionFailedText);
 }
@@ -205,12 +202,11 @@ void TMainAppForm::ShowUploadOutcome(const TUploadThread& upload, LogoNode* node
 }
 
 void TMainAppForm::UploadProgressTimerTimer() {
-  StatusBar->update();
   ProgressPanel->Advance();
 }
 
+// After ShowNodeProperties has emptied the fields.
 void TMainAppForm::ShowUploadFields() {
-  ClearUploadFields();
   const std::string address =
       currentLogoObject_ != nullptr ? currentLogoObject_->uploadurl : std::string();
   const Options& options = CurrentOptions();

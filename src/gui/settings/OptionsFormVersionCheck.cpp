@@ -31,9 +31,7 @@ void TOptionsForm::StartNewVersionCheck(const ServerParameters& parameters,
   versionDialog_ = dialog;
   openWebPage_ = std::move(openWebPage);
   downloadPage_ = DownloadPageAddress(parameters);
-  AppVerConn.ClearProxy();
-  AppVerConn.ApplyProxy(proxy.config);
-  AppVerConn.Rearm();
+  AppVerConn.PrepareRun(proxy.config);
   versionCheck_ = std::make_shared<TNewVersionCheckThread>(kOwnVersion, AppVerConn, parameters);
   versionCheck_->Start(
       [this](UiTask task) {
