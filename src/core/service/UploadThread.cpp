@@ -34,9 +34,7 @@ bool TUploadThread::AskMemberStatus(MultipartForm& form, std::vector<std::string
   if (Failed(client_.PostForm(memberStatusUrl_, form, reply))) return false;
   lines = ServiceReplyLines(reply);
   if (lines.size() < 2) {
-    result_ = kUploadConnectionFailed;
-    Finish(WorkerEnd::Failed, "the member status answer is too short");
-    return false;
+    return FailConnection("the member status answer is too short");
   }
   replyText_ = lines[1];
   return true;
@@ -44,17 +42,13 @@ bool TUploadThread::AskMemberStatus(MultipartForm& form, std::vector<std::string
 
 bool TUploadThread::TakeMemberStatus(const std::vector<std::string>& lines) {
   if (lines.size() < 4) {
-    result_ = kUploadConnectionFailed;
-    Finish(WorkerEnd::Failed, "the member status answer is too short");
-    return false;
+    return FailConnection("the member status answer is too short");
   }
   // Each value is kept as soon as its line has converted.
   for (size_t i = 0; i < 3; ++i) {
     const std::optional<std::int32_t> value = ParseInt32(lines[i + 1]);
     if (!value) {
-      result_ = kUploadConnectionFailed;
-      Finish(WorkerEnd::Failed, "the member status answer holds no number");
-      return false;
+      return FailConnection("the member status answer holds no number");
     }
     status_.values[i] = *value;
   }
@@ -63,23 +57,33 @@ bool TUploadThread::TakeMemberStatus(const std::vector<std::string>& lines) {
 
 bool TUploadThread::PostLogo(MultipartForm& form) {
   if (!form.AddFile(kLogoFileField, filePath_, kLogoFileContentType)) {
-    result_ = kUploadConnectionFailed;
-    Finish(WorkerEnd::Failed, "cannot read " + filePath_);
-    return false;
+    return FailConnection("cannot read " + filePath_);
   }
   std::string reply;
   if (Failed(client_.PostForm(uploadUrl_, form, reply))) return false;
   std::vector<std::string> lines = ServiceReplyLines(reply);
   if (lines.size() < 2) {
-    result_ = kUploadConnectionFailed;
-    Finish(WorkerEnd::Failed, "the upload answer is too short");
-    return false;
+    return FailConnection("the upload answer is too short");
   }
   replyText_ = lines[1];
-  switch (StatusOfReply(lines)) {
+  if (TakeReplyStatus(lines) == ReplyStatus::Success) {
+    result_ = kUploadSucceeded;
+    ++status_.values[2];
+  }
+  extraLines_.assign(lines.begin() + 2, lines.end());
+  return true;
+}
+
+bool TUploadThread::FailConnection(std::string detail) {
+  result_ = kUploadConnectionFailed;
+  Finish(WorkerEnd::Failed, std::move(detail));
+  return false;
+}
+
+ReplyStatus TUploadThread::TakeReplyStatus(const std::vector<std::string>& lines) {
+  const ReplyStatus status = StatusOfReply(lines);
+  switch (status) {
     case ReplyStatus::Success:
-      result_ = kUploadSucceeded;
-      ++status_.values[2];
       break;
     case ReplyStatus::Message:
       result_ = kUploadServiceMessage;
@@ -92,35 +96,28 @@ bool TUploadThread::PostLogo(MultipartForm& form) {
       replyText_ = NotUnderstoodReplyText(lines);
       break;
   }
-  extraLines_.assign(lines.begin() + 2, lines.end());
-  return true;
+  return status;
 }
 
 void TUploadThread::Run() {
   MultipartForm form;
   form.AddText("login", login_);
   form.AddText("password", password_);
-  std::vector<std::string> lines{"SUCCESS"};
-  const bool asked = !status_.Known();
-  if (asked && !AskMemberStatus(form, lines)) return;
-  switch (StatusOfReply(lines)) {
-    case ReplyStatus::Message:
-      result_ = kUploadServiceMessage;
-      Finish(WorkerEnd::Failed, "service message " + replyText_);
-      return;
-    case ReplyStatus::Error:
-      result_ = kUploadServiceError;
-      Finish(WorkerEnd::Failed, "service error");
-      return;
-    case ReplyStatus::Unknown:
-      result_ = kUploadServiceError;
-      replyText_ = NotUnderstoodReplyText(lines);
-      Finish(WorkerEnd::Failed, "answer not understood");
-      return;
-    case ReplyStatus::Success:
-      break;
+  if (!status_.Known()) {
+    std::vector<std::string> lines;
+    if (!AskMemberStatus(form, lines)) return;
+    switch (TakeReplyStatus(lines)) {
+      case ReplyStatus::Message:
+        return Finish(WorkerEnd::Failed, "service message " + replyText_);
+      case ReplyStatus::Error:
+        return Finish(WorkerEnd::Failed, "service error");
+      case ReplyStatus::Unknown:
+        return Finish(WorkerEnd::Failed, "answer not understood");
+      case ReplyStatus::Success:
+        break;
+    }
+    if (!TakeMemberStatus(lines)) return;
   }
-  if (asked && !TakeMemberStatus(lines)) return;
   if (!PostLogo(form)) return;
   if (result_ == kUploadSucceeded)
     Finish(WorkerEnd::Done);

@@ -7,6 +7,7 @@
 
 #include "core/catalogues/ServerParameters.h"
 #include "core/service/HttpClient.h"
+#include "core/service/ServiceReply.h"
 #include "core/service/Worker.h"
 
 namespace quillet {
@@ -66,6 +67,11 @@ class TUploadThread : public Worker {
   bool TakeMemberStatus(const std::vector<std::string>& lines);
   bool PostLogo(MultipartForm& form);
   bool Failed(const HttpResult& request);
+  // Ends the run as a connection failure; false, for the caller to return.
+  bool FailConnection(std::string detail);
+  // The result an answer gives when it is no success; a success is left to
+  // the caller.
+  ReplyStatus TakeReplyStatus(const std::vector<std::string>& lines);
 
   const std::string login_;
   LogoNode* const node_;
